@@ -1,0 +1,28 @@
+# Cross build for 32-bit Windows: the logic over the Win32 platform layer.
+# Everything here links without the C++ runtime library.
+set(QUORVEX_STUB_FLAGS -Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+    -fno-stack-protector -fno-ident -mno-stack-arg-probe)
+target_compile_options(quorvex_logic PRIVATE ${QUORVEX_STUB_FLAGS})
+
+file(GLOB QUORVEX_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/win32/*.cpp)
+add_library(quorvex_win32 STATIC ${QUORVEX_WIN32_SOURCES})
+target_link_libraries(quorvex_win32 PUBLIC quorvex_logic)
+target_compile_options(quorvex_win32 PRIVATE ${QUORVEX_LOGIC_FLAGS} ${QUORVEX_STUB_FLAGS})
+
+# Link options for programs that carry no C or C++ runtime start-up code and
+# import only system DLLs.
+set(QUORVEX_BARE_LINK_OPTIONS -nostdlib -nostartfiles -static-libgcc -Wl,--gc-sections -s
+    -Wl,--dynamicbase -Wl,--nxcompat)
+set(QUORVEX_BARE_LIBS kernel32 user32 gdi32 shell32 msvcrt gcc)
+
+# Build check: the logic and the Win32 layer link into a program without
+# libstdc++. A reference to any C++ runtime symbol fails this link.
+add_executable(logic_link_check ${PROJECT_SOURCE_DIR}/cmake/logic_link_check.cpp)
+target_compile_options(logic_link_check PRIVATE ${QUORVEX_LOGIC_FLAGS} ${QUORVEX_STUB_FLAGS})
+target_link_options(logic_link_check PRIVATE ${QUORVEX_BARE_LINK_OPTIONS} -Wl,-e,_link_check_entry)
+target_link_libraries(logic_link_check PRIVATE quorvex_win32 quorvex_logic ${QUORVEX_BARE_LIBS})
+set_target_properties(logic_link_check PROPERTIES LINKER_LANGUAGE C)
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/app/win32/CMakeLists.txt)
+  add_subdirectory(app/win32)
+endif()
