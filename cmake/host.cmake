@@ -15,6 +15,21 @@ if(QUORVEX_PACK_SOURCES)
   target_link_libraries(quorvex_pack PUBLIC quorvex_logic quorvex_posix)
 endif()
 
+# The stub that `quorvex pack` puts in front of an archive. Until the win32
+# build has made the real one, the maker falls back to a placeholder of the
+# stub's exact size, made here; it is no program and says so in its bytes.
+set(QUORVEX_STUB ${PROJECT_SOURCE_DIR}/build/win32/quorvex-stub.exe CACHE FILEPATH "The built stub")
+set(QUORVEX_PLACEHOLDER_STUB ${PROJECT_BINARY_DIR}/placeholder-stub.bin)
+set(placeholder_text "QUORVEX PLACEHOLDER STUB - not a program; build the win32 preset for the real stub.\n")
+string(LENGTH "${placeholder_text}" placeholder_used)
+math(EXPR placeholder_fill "25600 - ${placeholder_used}")
+string(REPEAT "." ${placeholder_fill} placeholder_dots)
+file(CONFIGURE OUTPUT ${QUORVEX_PLACEHOLDER_STUB} CONTENT "${placeholder_text}${placeholder_dots}" @ONLY)
+if(TARGET quorvex_pack)
+  target_compile_definitions(quorvex_pack PRIVATE QUORVEX_BUILT_STUB="${QUORVEX_STUB}"
+                             QUORVEX_PLACEHOLDER_STUB="${QUORVEX_PLACEHOLDER_STUB}")
+endif()
+
 # The portable tool.
 file(GLOB QUORVEX_CLI_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cli/*.cpp)
 if(QUORVEX_CLI_SOURCES)
