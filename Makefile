@@ -18,5 +18,12 @@ build: host win32
 test: build
 	ctest --preset host
 
+# make bench [CORPUS=DIR]: Quorvex against gzip, zip, lha and xz, side by side.
+CORPUS ?= ../shared/corpus
+bench: host
+	@bash scripts/install-deps bench
+	cmake --build --preset host --target quorvex_benchmarks -- --no-print-directory 2>/dev/null || true
+	bash bench/run-bench.sh $(CORPUS)
+
 clean:
 	rm -rf build
