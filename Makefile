@@ -22,7 +22,6 @@ test: build
 CORPUS ?= ../shared/corpus
 bench: host
 	@bash scripts/install-deps bench
-	cmake --build --preset host --target quorvex_benchmarks -- --no-print-directory 2>/dev/null || true
 	bash bench/run-bench.sh $(CORPUS)
 
 clean:
