@@ -1,6 +1,8 @@
 # Cross build for 32-bit Windows: the logic over the Win32 platform layer.
 # Everything here links without the C++ runtime library.
-set(QUORVEX_STUB_FLAGS -Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+# No -fdata-sections: for PE targets GCC then puts zero-initialised objects
+# into .data$name sections that take file space (the 40 KB output window).
+set(QUORVEX_STUB_FLAGS -Os -ffunction-sections -fno-asynchronous-unwind-tables
     -fno-stack-protector -fno-ident -mno-stack-arg-probe)
 target_compile_options(quorvex_logic PRIVATE ${QUORVEX_STUB_FLAGS})
 
