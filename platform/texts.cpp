@@ -2,7 +2,7 @@
 // code page 932 bytes of the text written here.
 #include "platform/texts.h"
 
-const char banner_caption[] = "Quorvex Ver 1.51  self-extracting archive, (C) the Quorvex developers";
+const char banner_caption[] = "Quorvex Ver 1.51 - (C) the Quorvex authors";
 
 namespace {
 constexpr uint32_t icon_hand = 0x10, icon_question = 0x20, icon_exclamation = 0x30, icon_asterisk = 0x40;

@@ -15,8 +15,12 @@ int show_message(message_id id, const char* detail) {
   const message_text& m = message_text_of(id);
   byte_string text = {};
   compose_message(id, detail, &text);
-  int reply = MessageBoxA(m.owned ? window(front_windows.setup_window) : nullptr, text_c_str(&text), banner_caption,
-                          m.flags);
+  HWND owner = m.owned ? window(front_windows.setup_window) : nullptr;
+  // Wine enables the owner again when the box closes, even one the extraction
+  // had disabled; the setup window must stay disabled while it runs.
+  bool was_disabled = owner && !IsWindowEnabled(owner);
+  int reply = MessageBoxA(owner, text_c_str(&text), banner_caption, m.flags);
+  if (was_disabled) EnableWindow(owner, FALSE);
   text_release(&text);
   return reply;
 }
