@@ -1,0 +1,96 @@
+// The entry's state machine: reset, rebuild points with the message pump, and
+// symbol after symbol, through the lookup tables where the input allows and
+// bit by bit through the tree where it does not (at block ends).
+#include "app/failure_exits.h"
+#include "archive/archive.h"
+#include "decoder/decoder.h"
+#include "decoder/decoder_state.h"
+#include "decoder/output_window.h"
+
+code_model main_model;
+code_model distance_model;
+code_table main_table;
+code_table distance_table;
+int32_t produced;
+int32_t symbol_count;
+uint8_t bit_buffer;
+uint8_t bit_count;
+
+uint8_t read_bit() {
+  if (bit_count == 0) bit_buffer = read_archive_byte();
+  uint8_t bit = bit_buffer & 1;
+  bit_buffer >>= 1;
+  bit_count = (bit_count + 1) & 7;
+  return bit;
+}
+
+void pump_one_message() { platform_front->pump_one_message(); }
+
+namespace {
+
+// Every 256 symbols up to 2048, every 1024 after that.
+bool is_rebuild_point(int32_t count) { return count % 256 == 0 && (count < 2048 || count % 1024 == 0); }
+
+int32_t next_rebuild_point(int32_t count) {
+  int64_t step = count < 2048 ? 256 : 1024;
+  int64_t next = (count / step + 1) * step;
+  return next > INT32_MAX ? INT32_MAX : static_cast<int32_t>(next);
+}
+
+void rebuild(code_model* model, code_table* table) {
+  rebuild_model(model);
+  fill_code_table(model->node_table, table);
+}
+
+int32_t walk_tree(const code_model& model) {
+  const code_node* node = model.node_list[0];
+  do {
+    node = read_bit() ? node->child1 : node->child0;
+  } while (!is_leaf(node));
+  return node->symbol;
+}
+
+int32_t read_extra_bits(int count) {
+  int32_t value = 0;
+  for (int i = 0; i < count; ++i) value |= read_bit() << i;
+  return value;
+}
+
+void decode_symbol_bitwise() {
+  int32_t s = walk_tree(main_model);
+  ++main_model.frequency_table[s];
+  if (s < first_length_symbol) {
+    window_put(static_cast<uint8_t>(s));
+    ++produced;
+  } else {
+    int32_t match_length = s - length_bias;
+    if (s == long_match_symbol) match_length += read_extra_bits(long_match_bits);
+    int32_t d = walk_tree(distance_model);
+    ++distance_model.frequency_table[d];
+    int32_t match_distance = (d << distance_bits) + read_extra_bits(distance_bits) + 1;
+    // Before the entry's first byte lies nothing a sound archive refers to.
+    if (match_distance > produced) report_damaged_archive();
+    window_copy(match_distance, match_length);
+    produced += match_length;
+  }
+  ++symbol_count;
+}
+
+}  // namespace
+
+void expand_entry(int32_t expanded_size) {
+  bit_count = 0;
+  window_reset();
+  reset_model(&main_model);
+  reset_model(&distance_model);
+  produced = 0;
+  symbol_count = 0;
+  while (produced < expanded_size && cancel_requested == 0) {
+    if (is_rebuild_point(symbol_count)) {
+      rebuild(&main_model, &main_table);
+      rebuild(&distance_model, &distance_table);
+      pump_one_message();
+    }
+    if (!decode_fast_symbols(expanded_size, next_rebuild_point(symbol_count))) decode_symbol_bitwise();
+  }
+}
