@@ -172,17 +172,13 @@ bool create_folder(const char* path) {
 constexpr int64_t filetime_unix_epoch = 116444736000000000LL;
 
 timespec timespec_of(const file_time* t) {
-  int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t->high) << 32) | t->low);
-  int64_t since_epoch = ticks - filetime_unix_epoch;
-  int64_t seconds = since_epoch / 10000000;
-  int64_t rest = since_epoch % 10000000;
-  if (rest < 0) {
-    rest += 10000000;
-    --seconds;
-  }
+  // A FILETIME is unsigned: an archive may hold any 64-bit value, the
+  // highest included. The epochs lie whole seconds apart, so the seconds and
+  // the rest split cleanly before the epoch is moved.
+  uint64_t ticks = (static_cast<uint64_t>(t->high) << 32) | t->low;
   timespec ts;
-  ts.tv_sec = static_cast<time_t>(seconds);
-  ts.tv_nsec = static_cast<long>(rest * 100);
+  ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / 10000000) - filetime_unix_epoch / 10000000);
+  ts.tv_nsec = static_cast<long>(ticks % 10000000 * 100);
   return ts;
 }
 
