@@ -5,6 +5,7 @@
 
 #include "decoder/code_table.h"
 #include "decoder/code_tree.h"
+#include "decoder/coded_data.h"
 
 extern code_model main_model;
 extern code_model distance_model;
@@ -21,14 +22,6 @@ extern uint8_t bit_buffer;
 extern uint8_t bit_count;
 
 uint8_t read_bit();
-
-// Main symbols: literals below 256, match lengths 2 to 256 from 256 to 510,
-// and the long-match escape with 12 extra bits.
-constexpr int32_t first_length_symbol = 256;
-constexpr int32_t long_match_symbol = 511;
-constexpr int32_t length_bias = 254;      // symbol - 254 = match length
-constexpr int32_t long_match_bits = 12;   // 257 + E: up to 4352
-constexpr int32_t distance_bits = 4;      // 16 * D + F + 1: up to 8192
 
 // Decodes symbols from the current block through the lookup tables, while
 // the next symbol's bits surely lie in bytes that may be taken without a

@@ -48,6 +48,14 @@ inline int32_t decode(const code_table& table, const code_model& model, uint64_t
   return node->symbol;
 }
 
+// Leaves the block reader and the bit reader as read_bit would have: the
+// bytes that hold used bits are read, the last of them is the byte in use.
+void settle_input(int32_t block_start, uint32_t cursor) {
+  archive_stream.stream_position = block_start + static_cast<int32_t>((cursor + 7) >> 3);
+  bit_count = static_cast<uint8_t>(cursor & 7);
+  bit_buffer = bit_count ? static_cast<uint8_t>(archive_stream.block_buffer[cursor >> 3] >> bit_count) : 0;
+}
+
 }  // namespace
 
 bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
@@ -88,7 +96,10 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
       int32_t match_distance = (d << distance_bits) + static_cast<int32_t>((bits >> (cursor - before)) & 15) + 1;
       cursor += distance_bits;
       // Before the entry's first byte lies nothing a sound archive refers to.
-      if (match_distance > done) report_damaged_archive();
+      if (match_distance > done) {
+        settle_input(block_start, cursor);
+        report_damaged_archive();
+      }
       window_copy(match_distance, match_length);
       done += match_length;
     }
@@ -98,8 +109,6 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
 
   symbol_count = count;
   produced = done;
-  in.stream_position = block_start + static_cast<int32_t>((cursor + 7) >> 3);
-  bit_count = static_cast<uint8_t>(cursor & 7);
-  bit_buffer = bit_count ? static_cast<uint8_t>(bytes[cursor >> 3] >> bit_count) : 0;
+  settle_input(block_start, cursor);
   return true;
 }

@@ -28,15 +28,6 @@ void pump_one_message() { platform_front->pump_one_message(); }
 
 namespace {
 
-// Every 256 symbols up to 2048, every 1024 after that.
-bool is_rebuild_point(int32_t count) { return count % 256 == 0 && (count < 2048 || count % 1024 == 0); }
-
-int32_t next_rebuild_point(int32_t count) {
-  int64_t step = count < 2048 ? 256 : 1024;
-  int64_t next = (count / step + 1) * step;
-  return next > INT32_MAX ? INT32_MAX : static_cast<int32_t>(next);
-}
-
 void rebuild(code_model* model, code_table* table) {
   rebuild_model(model);
   fill_code_table(model->node_table, table);

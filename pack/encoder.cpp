@@ -1,0 +1,25 @@
+#include "pack/encoder.h"
+
+#include "pack/code_writer.h"
+#include "pack/lz_parse.h"
+
+namespace quorvex::pack {
+
+namespace {
+
+parse_limits limits_of(level effort) {
+  switch (effort) {
+    case level::fast: return {8, 8, 8, 32, 0};
+    case level::max: return {4096, 64, longest_match_length, longest_match_length, 16};
+    case level::normal:
+    default: return {128, 16, 64, 256, 16};
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> encode_entry(const uint8_t* data, size_t size, level effort) {
+  return write_coded_data(parse_lazy(data, size, limits_of(effort)));
+}
+
+}  // namespace quorvex::pack
