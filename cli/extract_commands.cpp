@@ -1,0 +1,357 @@
+// quorvex list | test | extract: the stub's own reader, decoder and
+// extraction run behind a terminal front. list and test run the extraction
+// over the dry-run file layer, so they read and decode everything and write
+// nothing.
+#include <getopt.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/archive_opening.h"
+#include "archive/archive.h"
+#include "cli/cli_files.h"
+#include "cli/cli_front.h"
+#include "cli/commands.h"
+#include "extract/extract.h"
+#include "extract/run_state.h"
+#include "platform/posix/posix_files.h"
+
+namespace {
+
+enum class command { list, test, extract };
+
+const char list_usage[] =
+    "usage: quorvex list ARCHIVE [-p PASSWORD] [--json]\n"
+    "Shows the archive's header (comment, launch target, protection), then one\n"
+    "line per entry: kind, size, last-write time (UTC), name.\n"
+    "  -p, --password PW  the archive's password (asked on a terminal otherwise)\n"
+    "      --json         one JSON object per line\n";
+const char test_usage[] =
+    "usage: quorvex test ARCHIVE [-p PASSWORD]\n"
+    "Reads and decodes every entry, writes nothing, and says whether the archive\n"
+    "is sound.\n"
+    "  -p, --password PW  the archive's password (asked on a terminal otherwise)\n";
+const char extract_usage[] =
+    "usage: quorvex extract ARCHIVE [-d DIR] [-p PASSWORD] [--overwrite ask|always|never]\n"
+    "Extracts every entry into DIR (default: the current folder), made if missing.\n"
+    "  -d, --directory DIR  where to extract\n"
+    "  -p, --password PW    the archive's password (asked on a terminal otherwise)\n"
+    "      --overwrite WHEN ask (the default on a terminal), always or never;\n"
+    "                       without a terminal an existing file is an error\n"
+    "                       unless always or never is given\n";
+
+struct options {
+  std::string archive;
+  std::optional<std::string> password;  // UTF-8, as typed
+  bool json = false;
+  std::string directory = ".";
+  std::optional<overwrite_policy> overwrite;
+};
+
+enum long_only : int { option_json = 256, option_overwrite };
+
+[[noreturn]] void usage_failure(const char* usage, const std::string& problem) {
+  std::fprintf(stderr, "quorvex: %s\n%s", problem.c_str(), usage);
+  std::exit(exit_usage);
+}
+
+options parse(command which, int argc, char** argv) {
+  const char* usage = which == command::list ? list_usage : which == command::test ? test_usage : extract_usage;
+  const char* short_options = which == command::extract ? "+d:p:h" : "+p:h";
+  static const option long_options[] = {
+      {"password", required_argument, nullptr, 'p'}, {"directory", required_argument, nullptr, 'd'},
+      {"json", no_argument, nullptr, option_json},   {"overwrite", required_argument, nullptr, option_overwrite},
+      {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
+  };
+  options o;
+  std::vector<std::string> operands;
+  optind = 0;  // a fresh scan for every command
+  opterr = 0;
+  for (;;) {
+    int c = getopt_long(argc, argv, short_options, long_options, nullptr);
+    if (c == -1) {
+      if (optind >= argc) break;
+      operands.push_back(argv[optind++]);  // options may follow the archive
+      continue;
+    }
+    switch (c) {
+      case 'h':
+        std::fputs(usage, stdout);
+        std::exit(exit_success);
+      case 'p':
+        o.password = optarg;
+        break;
+      case 'd':
+        o.directory = optarg;
+        break;
+      case option_json:
+        if (which != command::list) usage_failure(usage, "--json is an option of list");
+        o.json = true;
+        break;
+      case option_overwrite: {
+        if (which != command::extract) usage_failure(usage, "--overwrite is an option of extract");
+        std::string when = optarg;
+        if (when == "ask") {
+          o.overwrite = overwrite_policy::ask;
+        } else if (when == "always") {
+          o.overwrite = overwrite_policy::always;
+        } else if (when == "never") {
+          o.overwrite = overwrite_policy::never;
+        } else {
+          usage_failure(usage, "--overwrite takes ask, always or never, not " + when);
+        }
+        break;
+      }
+      default:
+        usage_failure(usage, optopt ? std::string("unknown option or missing value: -") + static_cast<char>(optopt)
+                                    : std::string("unknown option or missing value: ") + argv[optind - 1]);
+    }
+  }
+  if (which == command::extract && !o.overwrite) o.overwrite = overwrite_policy::ask;
+  if (operands.size() != 1) usage_failure(usage, operands.empty() ? "no ARCHIVE given" : "more than one ARCHIVE given");
+  o.archive = operands[0];
+  return o;
+}
+
+// A path typed on Linux as the logic takes it: code page 932 with
+// backslashes. It must come back as the same path.
+std::string logic_path(const std::string& utf8, const char* what) {
+  if (utf8.find('\\') != std::string::npos) {
+    fail(exit_usage, std::string(what) + " " + utf8 + " holds a backslash, which the extractor takes for a separator");
+  }
+  byte_string cp932 = {}, back = {};
+  bool ok = cp932_from_utf8(utf8.c_str(), &cp932) && utf8_from_cp932(text_c_str(&cp932), &back) &&
+            utf8 == text_c_str(&back);
+  std::string path = text_c_str(&cp932);
+  text_release(&cp932);
+  text_release(&back);
+  if (!ok) fail(exit_usage, std::string(what) + " " + utf8 + " has a character that code page 932 cannot hold");
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+void open_for(command which, const options& o) {
+  session.archive_shown = o.archive;
+  session.terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
+  session.progress = which != command::list && isatty(STDERR_FILENO);
+  struct stat st;
+  if (stat(o.archive.c_str(), &st) != 0) fail(exit_usage, o.archive + ": " + strerror(errno));
+  if (!S_ISREG(st.st_mode)) fail(exit_usage, o.archive + ": not a file");
+  if (st.st_size <= stub_size) {
+    fail(exit_usage, o.archive + ": no archive attached (nothing follows the first 25600 bytes)");
+  }
+  std::string path = logic_path(o.archive, "the archive's path");
+  install_platform(which == command::extract ? &cli_file_layer : &cli_dry_file_layer, &cli_user_front);
+  if (open_archive(path.c_str())) fail(exit_usage, o.archive + ": no archive attached");
+}
+
+void unlock(const options& o) {
+  if (!archive_protected) return;
+  int attempts = 1;
+  if (o.password) {
+    byte_string cp932 = {};
+    bool ok = cp932_from_utf8(o.password->c_str(), &cp932);
+    session.password = text_c_str(&cp932);
+    text_release(&cp932);
+    if (!ok) fail(exit_password, o.archive + ": wrong password (it has a character that code page 932 cannot hold)");
+  } else if (session.terminal) {
+    attempts = 3;
+  }
+  for (int i = 0; i < attempts; ++i) {
+    if (check_password()) return;
+  }
+  fail(exit_password, o.archive + ": giving up");
+}
+
+std::string json_string(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+uint64_t filetime_value(const file_time& t) { return (static_cast<uint64_t>(t.high) << 32) | t.low; }
+
+// A FILETIME as UTC, or "-" when it is 0 or beyond what the calendar shows.
+std::string time_text(const file_time& t) {
+  uint64_t ticks = filetime_value(t);
+  if (ticks == 0) return "-";
+  int64_t seconds = static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
+  time_t when = static_cast<time_t>(seconds);
+  tm parts;
+  char text[32];
+  if (!gmtime_r(&when, &parts) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts)) return "-";
+  return text;
+}
+
+// A folder entry's name without its final "\." (or the lone "."): the folder.
+std::string folder_name(const std::string& name) {
+  if (name == ".") return name;
+  std::string folder = name.substr(0, name.size() - 1);
+  const char* last = folder.c_str();
+  for (const char* p = folder.c_str(); *p; p = cp932_char_next(p)) last = p;
+  if (!folder.empty() && *last == '\\') folder.pop_back();
+  return folder;
+}
+
+struct run_record {
+  command which = command::extract;
+  bool json = false;
+  int64_t files = 0, folders = 0, bytes = 0;
+  // The file entry decoded last, for the check of its length.
+  std::optional<std::string> unchecked_name;
+  int64_t unchecked_size = 0;
+  bool length_mismatch = false;
+} run;
+
+void print_entry(bool is_folder) {
+  std::string name = is_folder ? folder_name(text_c_str(&previous_name)) : text_c_str(&previous_name);
+  uint32_t size = static_cast<uint32_t>(expanded_size);
+  if (run.json) {
+    std::string times = is_folder ? "\"creation\":null,\"access\":null,\"write\":null"
+                                  : "\"creation\":" + std::to_string(filetime_value(creation_time)) +
+                                        ",\"access\":" + std::to_string(filetime_value(last_access_time)) +
+                                        ",\"write\":" + std::to_string(filetime_value(last_write_time));
+    std::printf("{\"name\":%s,\"type\":\"%s\",\"size\":%u,%s}\n", json_string(utf8_text(name.c_str(), true)).c_str(),
+                is_folder ? "dir" : "file", is_folder ? 0u : size, times.c_str());
+    return;
+  }
+  std::string shown = shown_text(name.c_str(), true);
+  if (is_folder) {
+    std::printf("%-4s %12s  %-19s  %s/\n", "dir", "-", "-", shown.c_str());
+  } else {
+    std::printf("%-4s %12u  %-19s  %s\n", "file", size, time_text(last_write_time).c_str(), shown.c_str());
+  }
+}
+
+// The decoder stops between symbols, so a match can carry a file past its
+// recorded size: test reports it.
+void check_decoded_length() {
+  if (!run.unchecked_name) return;
+  if (cli_files_seen.entry_bytes != run.unchecked_size) {
+    report(session.archive_shown + ": the entry " + shown_text(run.unchecked_name->c_str(), true) + " decodes to " +
+           std::to_string(cli_files_seen.entry_bytes) + " bytes, but its record says " +
+           std::to_string(run.unchecked_size));
+    run.length_mismatch = true;
+  }
+  run.unchecked_name.reset();
+}
+
+void observe_entry(bool is_folder) {
+  if (interrupted()) cancel_requested = 1;
+  if (run.which == command::test) check_decoded_length();
+  if (is_folder) {
+    ++run.folders;
+  } else {
+    ++run.files;
+    run.bytes += static_cast<uint32_t>(expanded_size);
+    if (run.which == command::test) {
+      run.unchecked_name = text_c_str(&previous_name);
+      run.unchecked_size = static_cast<uint32_t>(expanded_size);
+    }
+  }
+  if (run.which == command::list) print_entry(is_folder);
+  update_progress();
+}
+
+void print_header(bool json) {
+  if (json) {
+    std::printf("{\"comment\":%s,\"launch\":%s,\"protected\":%s}\n",
+                json_string(utf8_text(session.comment.c_str(), false)).c_str(),
+                json_string(utf8_text(text_c_str(&launch_target), true)).c_str(), archive_protected ? "true" : "false");
+    return;
+  }
+  std::string launch = shown_text(text_c_str(&launch_target), true);
+  // The comment's lines, CR LF or LF apart, under one another.
+  std::string text;
+  for (size_t at = 0; at < session.comment.size();) {
+    size_t end = session.comment.find('\n', at);
+    std::string line = session.comment.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    text += (text.empty() ? "" : "\n           ") + shown_text(line.c_str(), false);
+    at = end == std::string::npos ? session.comment.size() : end + 1;
+  }
+  std::printf("Comment:   %s\n", text.empty() ? "(none)" : text.c_str());
+  std::printf("Launch:    %s\n", launch.empty() ? "(none)" : launch.c_str());
+  std::printf("Protected: %s\n", archive_protected ? "yes" : "no");
+  std::fflush(stdout);
+}
+
+std::string destination_for(const options& o) {
+  std::string typed = logic_path(o.directory, "the destination");
+  byte_string folder = {}, failing = {};
+  with_trailing_backslash(typed.c_str(), &folder);
+  std::string destination = text_c_str(&folder);
+  text_release(&folder);
+  switch (folder_state(destination.c_str())) {
+    case folder_ok:
+      break;
+    case folder_is_file:
+      fail(exit_not_written, o.directory + ": not a folder");
+    case folder_missing:
+      make_folder_chain(destination.c_str(), &failing);
+      if (failing.length > 0) {
+        fail(exit_not_written, "cannot make the folder " + shown_text(text_c_str(&failing), true));
+      }
+      text_release(&failing);
+      break;
+  }
+  return destination;
+}
+
+int run_command(command which, int argc, char** argv) {
+  options o = parse(which, argc, argv);
+  install_interrupt_handler();
+  run.which = which;
+  run.json = o.json;
+  if (o.overwrite) session.overwrite = *o.overwrite;
+  open_for(which, o);
+  if (which == command::list) print_header(o.json);
+  unlock(o);
+  // list and test make nothing: their destination exists only in name.
+  std::string destination = which == command::extract ? destination_for(o) : ".\\";
+
+  entry_observer = observe_entry;
+  start_progress();
+  extract_all(destination.c_str());
+  if (which == command::test) check_decoded_length();
+  stop_progress();
+  std::fflush(stdout);
+
+  if (cancel_requested) {
+    report(std::string("cancelled") + (which == command::extract ? "; the file being written, if any, was deleted" : ""));
+    return exit_cancelled;
+  }
+  if (which == command::test) {
+    if (run.length_mismatch) return exit_damaged;
+    std::printf("%s: sound: %lld files, %lld folders, %lld bytes\n", o.archive.c_str(),
+                static_cast<long long>(run.files), static_cast<long long>(run.folders),
+                static_cast<long long>(run.bytes));
+  }
+  return exit_success;
+}
+
+}  // namespace
+
+int run_list_command(int argc, char** argv) { return run_command(command::list, argc, argv); }
+int run_test_command(int argc, char** argv) { return run_command(command::test, argc, argv); }
+int run_extract_command(int argc, char** argv) { return run_command(command::extract, argc, argv); }
