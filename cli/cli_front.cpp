@@ -1,6 +1,7 @@
 #include "cli/cli_front.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <termios.h>
@@ -307,7 +308,11 @@ std::optional<std::string> ask_terminal(const std::string& prompt, bool echo) {
   std::fflush(stderr);
   std::string line;
   bool complete = false;
-  for (;;) {
+  // A Ctrl-C that lands just before the read would not interrupt it: the
+  // wait is cut into short polls that look at the flag.
+  while (!interrupt_seen) {
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 200) <= 0) continue;
     char c;
     ssize_t got = read(STDIN_FILENO, &c, 1);
     if (got <= 0 || interrupt_seen) break;
