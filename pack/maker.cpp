@@ -118,13 +118,6 @@ std::string launch_target(const std::string& utf8, const std::vector<tree_entry>
   throw refusal("--launch '" + utf8 + "' is not in the archive");
 }
 
-void check_file_size(uint64_t size) {
-  if (size >= file_limit) {
-    throw refusal("the archive would have " + std::to_string(size) +
-                  " bytes; a self-extracting file must stay below 2^31 (2147483648) bytes");
-  }
-}
-
 }  // namespace
 
 stub_choice find_stub(const std::string& given) {
@@ -145,6 +138,14 @@ uint64_t archive_file_size(const header_fields& header, uint64_t payload_size) {
                          (header.protection_byte ? 2 : 0);
   uint64_t blocks = (payload_size + block_data_size - 1) / block_data_size;
   return stub_size + header_size + payload_size + 2 * blocks;
+}
+
+void check_archive_file_size(const header_fields& header, uint64_t payload_size) {
+  uint64_t size = archive_file_size(header, payload_size);
+  if (size >= file_limit) {
+    throw refusal("the self-extracting file would have " + std::to_string(size) +
+                  " bytes; it must stay below 2^31 (2147483648)");
+  }
 }
 
 maker_result make_self_extractor(const maker_options& options) {
@@ -191,13 +192,13 @@ maker_result make_self_extractor(const maker_options& options) {
     payload.add_file(entry.name, entry.times, data);
     bar.advance(data.size());
     ++result.files;
-    check_file_size(archive_file_size(header, payload.bytes().size()));
+    check_archive_file_size(header, payload.bytes().size());
   }
   bar.finish();
 
   std::vector<uint8_t> bytes = payload.take();
+  check_archive_file_size(header, bytes.size());
   result.bytes_out = archive_file_size(header, bytes.size());
-  check_file_size(result.bytes_out);
   output.write(image);
   std::vector<uint8_t> blocks = make_block_stream(bytes, header.password);
   bytes = {};

@@ -41,6 +41,10 @@ stub_choice find_stub(const std::string& given);
 // bytes: stub, header, and 2 CRC bytes for every block of up to 4096.
 uint64_t archive_file_size(const header_fields& header, uint64_t payload_size);
 
+// Throws refusal when that length reaches 2^31 bytes: the extractor compares
+// sizes and positions as signed 32-bit numbers.
+void check_archive_file_size(const header_fields& header, uint64_t payload_size);
+
 struct maker_result {
   size_t folders = 0;
   size_t files = 0;
@@ -49,7 +53,8 @@ struct maker_result {
 };
 
 // Makes options.output. Throws refusal, leaving no output file, for
-// everything that would not make an archive that extracts as packed.
+// everything that would not make an archive that extracts as packed (and
+// std::invalid_argument from the writers, which should not happen).
 maker_result make_self_extractor(const maker_options& options);
 
 }  // namespace quorvex::pack

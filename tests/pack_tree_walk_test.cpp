@@ -133,4 +133,15 @@ TEST_F(PackTreeWalk, NamesDifferingOnlyInCaseAreWarnedAbout) {
   EXPECT_NE(warnings[0].find("letter case"), std::string::npos);
 }
 
+TEST_F(PackTreeWalk, NamesThatMayPassTheWindowsPathLimitAreWarnedAbout) {
+  const std::string folder(120, 'f');
+  write_file(dir / "n" / folder / std::string(70, 's'), "short enough");
+  write_file(dir / "n" / folder / std::string(90, 'l'), "may be too long");
+  settings.warn = [this](const std::string& text) { warnings.push_back(text); };
+  EXPECT_EQ(walk({input("n")}).size(), 4u);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(std::string(90, 'l')), std::string::npos);
+  EXPECT_NE(warnings[0].find("259"), std::string::npos);
+}
+
 }  // namespace
