@@ -131,6 +131,18 @@ TEST(extract_files, a_file_gets_its_content_and_times_and_the_status_line_names_
   EXPECT_FALSE(output_file.is_open);
 }
 
+TEST(extract_files, a_protected_archive_extracts_once_the_password_has_passed) {
+  extraction_fixture run;
+  run.header.protection_byte = 1;
+  run.header.password = "key";
+  scripted.typed_password = "key";
+  payload_writer writer;
+  writer.add_folder("d");
+  add_sample(writer, "d\\five.txt", coded_five_a());
+  ASSERT_EQ(run.extract(writer.bytes()), -1);
+  EXPECT_EQ(tree_of(run.out()), (tree{{"d/", ""}, {"d/five.txt", "aaaaa"}}));
+}
+
 TEST(extract_files, an_empty_file_is_made_with_its_times_and_the_next_record_follows_its_size) {
   extraction_fixture run;
   payload_writer writer;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/archive_opening.h"
+#include "archive/archive.h"
 #include "extract/extract.h"
 #include "platform/posix/posix_files.h"
 #include "support/archive_fixture.h"
@@ -45,7 +46,8 @@ int extraction_fixture::extract(const std::vector<uint8_t>& payload, const file_
       ADD_FAILURE() << "the archive was taken for a bare stub";
       return;
     }
-    extract_all(destination_for_run);
+    // The stub's order: the password check (when protected), then the run.
+    if (check_password()) extract_all(destination_for_run);
   });
 }
 

@@ -20,8 +20,9 @@ class extraction_fixture {
   // Installs the scripted front over the POSIX file layer.
   extraction_fixture();
 
-  // Runs open_archive and extract_all over `files` (the POSIX layer when
-  // null); returns the exit code, or -1 when extract_all returned.
+  // Runs open_archive, check_password (scripted.typed_password answers) and
+  // extract_all over `files` (the POSIX layer when null); returns the exit
+  // code, or -1 when the run returned.
   int extract(const std::vector<uint8_t>& payload, const file_layer* files = nullptr);
 
   const std::filesystem::path& root() const { return dir_.path(); }
