@@ -169,7 +169,7 @@ void unlock(const options& o) {
   for (int i = 0; i < attempts; ++i) {
     if (check_password()) return;
   }
-  fail(exit_password, o.archive + ": giving up");
+  end_process(exit_password);  // the wrong password has been reported
 }
 
 std::string json_string(const std::string& utf8) {
@@ -338,7 +338,9 @@ int run_command(command which, int argc, char** argv) {
   std::fflush(stdout);
 
   if (cancel_requested) {
-    report(std::string("cancelled") + (which == command::extract ? "; the file being written, if any, was deleted" : ""));
+    std::string where = previous_name.length ? " at the entry " + shown_text(text_c_str(&previous_name), true) : "";
+    report("cancelled" + where +
+           (which == command::extract ? "; a file left half-written is deleted, the entries before it stay" : ""));
     return exit_cancelled;
   }
   if (which == command::test) {

@@ -201,6 +201,14 @@ TEST_F(cli, every_failure_has_its_exit_code_and_a_message_that_names_what_failed
          return std::vector<std::string>{"test", t.write_archive(payload)};
        },
        1, "ends too early"},
+      {"a file that decodes longer than its record says",
+       [](archive_room& t) {
+         payload_writer w;
+         w.add_coded_file("five", {}, 2, coded_five_a().coded);  // a literal, then a match of four
+         w.add_coded_file("next", {}, 1, coded_one_a().coded);
+         return std::vector<std::string>{"test", t.write_archive(w.take())};
+       },
+       1, "the entry five decodes to 5 bytes, but its record says 2"},
       {"an existing file and no terminal",
        [](archive_room& t) {
          write_file(t.dir / "out" / "docs" / "a.txt", std::string("old"));
