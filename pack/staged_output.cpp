@@ -53,11 +53,18 @@ staged_output::staged_output(const std::string& final_path) : final_path_(final_
   if (stat(final_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
     throw refusal("cannot write '" + final_path + "': it is a folder");
   }
+  // No interrupt between making the file and knowing to remove it.
+  sigset_t interrupts, previous_mask;
+  sigemptyset(&interrupts);
+  for (int signal_number : cleanup_signals) sigaddset(&interrupts, signal_number);
+  sigprocmask(SIG_BLOCK, &interrupts, &previous_mask);
   std::string pattern = final_path + ".partial-XXXXXX";
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) throw refusal(cannot_write(final_path, errno));
+  int error = errno;
+  if (fd_ >= 0) watch_signals(pattern);
+  sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
+  if (fd_ < 0) throw refusal(cannot_write(final_path, error));
   temporary_path_ = pattern;
-  watch_signals(temporary_path_);
   fstat(fd_, &status);
   identity_ = {status.st_dev, status.st_ino};
 }
@@ -88,6 +95,7 @@ void staged_output::commit() {
   if (closed != 0) throw refusal(cannot_write(final_path_, errno));
   if (rename(temporary_path_.c_str(), final_path_.c_str()) != 0) throw refusal(cannot_write(final_path_, errno));
   committed_ = true;
+  stop_watching();
 }
 
 }  // namespace quorvex::pack

@@ -1,8 +1,10 @@
 // quorvex pack, run as users run it: round trips through quorvex extract and
 // quorvex list, refusals, reproducible output, the header it writes.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -300,6 +302,27 @@ TEST_F(PackCommand, AFileThatCannotBeReadIsNamed) {
   EXPECT_EQ(packed.exit_code, 1) << packed.err;
   EXPECT_NE(packed.err.find("cannot read '" + (dir / "in/secret.txt").string() + "'"), std::string::npos)
       << packed.err;
+  EXPECT_EQ(left_in_output_folder(), std::vector<std::string>{});
+}
+
+TEST_F(PackCommand, AnInterruptLeavesNoOutput) {
+  write_file(dir / "in/large.bin", mixed_bytes(8 * 1024 * 1024, 5));
+  pid_t child = fork();
+  if (child == 0) {
+    int nowhere = open("/dev/null", O_WRONLY);
+    dup2(nowhere, STDOUT_FILENO);
+    dup2(nowhere, STDERR_FILENO);
+    execl(QUORVEX_CLI, QUORVEX_CLI, "pack", "-o", output().c_str(), "--level", "max", (dir / "in").c_str(), nullptr);
+    _exit(127);
+  }
+  // The temporary file stands from the start until the rename at the end.
+  for (int waited = 0; left_in_output_folder().empty() && waited < 10000; ++waited) usleep(1000);
+  ASSERT_EQ(left_in_output_folder().size(), 1u);
+  EXPECT_EQ(left_in_output_folder()[0].rfind("made.exe.partial-", 0), 0u);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   EXPECT_EQ(left_in_output_folder(), std::vector<std::string>{});
 }
 
