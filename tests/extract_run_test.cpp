@@ -232,6 +232,36 @@ TEST_F(overwrite_question, cancel_ends_the_run_at_once_and_touches_nothing) {
   EXPECT_EQ(archive_stream.stream_position, static_cast<int32_t>(sizeof "old.txt" + 28));
 }
 
+// The progress window's Cancel stays usable while the question is open: a
+// click there lands before the reply comes back.
+int reply_after_cancel_click(message_id id, const char* detail) {
+  int reply = scripted_user_front.show_message(id, detail);
+  if (id == message_overwrite) cancel_requested = 1;
+  return reply;
+}
+
+struct cancel_click_case {
+  int reply;
+  tree after;
+};
+
+TEST_F(overwrite_question, a_cancel_clicked_while_it_is_open_takes_effect_after_the_reply) {
+  user_front front = scripted_user_front;
+  front.show_message = reply_after_cancel_click;
+  const cancel_click_case cases[] = {
+      {reply_yes, {}},                      // opened, so emptied, then deleted
+      {reply_no, {{"old.txt", "old"}}},  // skipped as usual
+  };
+  for (const cancel_click_case& c : cases) {
+    write_file(run.out() / "old.txt", std::string("old"));
+    scripted.replies = {c.reply};
+    scripted.messages.clear();
+    EXPECT_EQ(run.extract(writer.bytes(), nullptr, &front), -1);
+    EXPECT_EQ(cancel_requested, 1);
+    EXPECT_EQ(tree_of(run.out()), c.after) << c.reply;
+  }
+}
+
 // Finds go through the POSIX layer and are recorded.
 std::vector<std::string> looked_up;
 path_kind recording_find(const char* path) {

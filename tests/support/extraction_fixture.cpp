@@ -36,9 +36,10 @@ extraction_fixture::extraction_fixture() {
 
 std::string extraction_fixture::out_text() const { return out_text_; }
 
-int extraction_fixture::extract(const std::vector<uint8_t>& payload, const file_layer* files) {
+int extraction_fixture::extract(const std::vector<uint8_t>& payload, const file_layer* files,
+                                 const user_front* front) {
   write_file(dir_ / "archive.exe", archive_file_bytes(header, payload));
-  install_platform(files ? files : &posix_file_layer, &scripted_user_front);
+  install_platform(files ? files : &posix_file_layer, front ? front : &scripted_user_front);
   archive_path_for_run = archive_text_.c_str();
   destination_for_run = out_text_.c_str();
   return run_until_exit([] {

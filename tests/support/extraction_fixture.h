@@ -21,9 +21,11 @@ class extraction_fixture {
   extraction_fixture();
 
   // Runs open_archive, check_password (scripted.typed_password answers) and
-  // extract_all over `files` (the POSIX layer when null); returns the exit
-  // code, or -1 when the run returned.
-  int extract(const std::vector<uint8_t>& payload, const file_layer* files = nullptr);
+  // extract_all over `files` (the POSIX layer when null) and `front` (the
+  // scripted front when null); returns the exit code, or -1 when the run
+  // returned.
+  int extract(const std::vector<uint8_t>& payload, const file_layer* files = nullptr,
+              const user_front* front = nullptr);
 
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path out() const { return dir_ / "out"; }
