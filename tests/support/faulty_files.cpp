@@ -44,7 +44,14 @@ void write_exact(platform_file* file, const void* buffer, int32_t count) {
     injected_error = faults.error_code;
     return;
   }
+  if (faults.disk_space >= 0 && count > faults.disk_space) {
+    real.write_exact(file, buffer, static_cast<int32_t>(faults.disk_space));
+    faults.disk_space = 0;
+    injected_error = 28;  // ENOSPC
+    return;
+  }
   real.write_exact(file, buffer, count);
+  if (faults.disk_space >= 0) faults.disk_space -= count;
 }
 
 void close_file(platform_file* file) {

@@ -13,6 +13,9 @@ struct fault_plan {
   int fail_close_output = 0;   // the n-th close of a file opened for writing
   int fail_create_write = 0;
   int error_code = 28;         // ENOSPC
+  // Free space left on the disk, in bytes; -1 for no limit. A write that
+  // does not fit writes what fits, then fails with ENOSPC.
+  long long disk_space = -1;
 };
 
 extern fault_plan faults;
