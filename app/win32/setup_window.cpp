@@ -108,20 +108,24 @@ bool accept_destination() {
   return false;
 }
 
-// A relative launch target is meant to be the extracted file; the shell
-// would find a file of that name elsewhere first (the stub's own folder, the
-// search path), so an extracted file is handed over by its full path.
+// A relative launch target is meant to be the extracted file, but the shell
+// searches the stub's own folder and the search path before the current one.
+// So an extracted file of that name is handed over by its full path, taken
+// while the current directory is still the one the destination is relative to.
 void launch_target_file() {
-  byte_string extracted = {};
-  text_assign_c_str(&extracted, text_c_str(&destination_folder));
-  text_append_c_str(&extracted, text_c_str(&launch_target));
-  DWORD attributes = GetFileAttributesA(text_c_str(&extracted));
+  byte_string joined = {};
+  text_assign_c_str(&joined, text_c_str(&destination_folder));
+  text_append_c_str(&joined, text_c_str(&launch_target));
+  char full_path[MAX_PATH];
+  DWORD length = GetFullPathNameA(text_c_str(&joined), MAX_PATH, full_path, nullptr);
+  DWORD attributes = length && length < MAX_PATH ? GetFileAttributesA(full_path) : INVALID_FILE_ATTRIBUTES;
   const char* file = (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-                         ? text_c_str(&extracted)
+                         ? full_path
                          : text_c_str(&launch_target);
+  SetCurrentDirectoryA(text_c_str(&destination_folder));
   INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, file, nullptr, nullptr, SW_SHOWNORMAL));
   if (result <= 32) platform_front->show_message(message_launch_failed, text_c_str(&launch_target));
-  text_release(&extracted);
+  text_release(&joined);
 }
 
 void run_extract_flow() {
@@ -138,10 +142,7 @@ void run_extract_flow() {
     platform_front->show_message(message_cancelled, nullptr);
   } else {
     platform_front->show_message(message_finished, nullptr);
-    if (launch_target.length) {
-      SetCurrentDirectoryA(text_c_str(&destination_folder));
-      launch_target_file();
-    }
+    if (launch_target.length) launch_target_file();
   }
   PostMessageA(setup_window, WM_DESTROY, 0, 0);
 }

@@ -322,11 +322,20 @@ void report_layout(HWND setup) {
   }
 }
 
+// The character the password box shows for each one typed; 0: the text
+// itself.
+DWORD_PTR password_char(HWND edit) {
+  DWORD_PTR shown = 0;
+  if (edit) SendMessageTimeoutW(edit, EM_GETPASSWORDCHAR, 0, 0, SMTO_NORMAL, 10000, &shown);
+  return shown;
+}
+
 void report_setup(const setup_controls& c) {
   emit(field("event", std::wstring(L"setup")) + "," + field("comment", control_text(c.comment)) + "," +
        field("destination", control_text(c.destination)) + "," +
        flag("password_shown", c.password && IsWindowVisible(c.password)) + "," +
        flag("extract_enabled", c.extract && IsWindowEnabled(c.extract)) + "," +
+       field("password_char", static_cast<long long>(password_char(c.password))) + "," +
        field("caption", stored_text(c.window)));
 }
 
