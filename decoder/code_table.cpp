@@ -1,5 +1,7 @@
 #include "decoder/code_table.h"
 
+#include <string.h>
+
 void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths) {
   paths->bits[root_node] = 0;
   paths->length[root_node] = 0;
@@ -18,24 +20,51 @@ void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths)
 }
 
 namespace {
-code_paths traced;  // scratch of one fill at a time
-}
+
+// The internal nodes of one depth, with their path bits: the rows of a walk
+// down the tree, one depth at a time, never deeper than the table.
+struct table_row {
+  int16_t node[code_symbols];
+  uint16_t bits[code_symbols];
+  int32_t size;
+};
+table_row rows[2];
+
+}  // namespace
 
 void fill_code_table(const code_node node_table[code_nodes], code_table* table) {
-  trace_code_paths(node_table, &traced);
-  int32_t longest = 0;
-  for (int32_t n = 0; n < code_symbols; ++n) {
-    int32_t length = traced.length[n];
-    if (length > longest) longest = length;
-    if (length > table_bits) continue;
-    // Every 10-bit index that starts with the code.
-    uint16_t entry = static_cast<uint16_t>(length << entry_length_shift | n);
-    for (uint32_t index = static_cast<uint32_t>(traced.bits[n]); index < table_size; index += 1u << length) {
-      table->entry[index] = entry;
+  // After depth d the first 2^d entries decode d bits. Going one deeper
+  // doubles them, then the two children of every internal node of depth d
+  // overwrite the two copies of its entry. No loop depends on a code length.
+  uint16_t* entry = table->entry;
+  table_row* row = &rows[0];
+  table_row* next = &rows[1];
+  row->node[0] = static_cast<int16_t>(root_node);
+  row->bits[0] = 0;
+  row->size = 1;
+  for (uint32_t depth = 1; depth <= table_bits; ++depth) {
+    uint32_t half = 1u << (depth - 1);
+    if (depth > 1) memcpy(entry + half, entry, half * sizeof *entry);
+    next->size = 0;
+    uint16_t leaf_length = static_cast<uint16_t>(depth << entry_length_shift);
+    for (int32_t i = 0; i < row->size; ++i) {
+      const code_node& node = node_table[row->node[i]];
+      uint32_t bits = row->bits[i];
+      const code_node* children[2] = {node.child0, node.child1};
+      for (uint32_t bit = 0; bit < 2; ++bit) {
+        uint32_t child = static_cast<uint32_t>(node_index(node_table, children[bit]));
+        uint32_t child_bits = bits | bit * half;
+        bool leaf = child < static_cast<uint32_t>(code_symbols);
+        // A leaf's entry: length and symbol (its node number); an internal
+        // node's: its number, for the walk beyond the table.
+        entry[child_bits] = static_cast<uint16_t>(child | (leaf ? leaf_length : 0));
+        next->node[next->size] = static_cast<int16_t>(child);
+        next->bits[next->size] = static_cast<uint16_t>(child_bits);
+        next->size += leaf ? 0 : 1;
+      }
     }
+    table_row* done = row;
+    row = next;
+    next = done;
   }
-  for (int32_t n = code_symbols; n < code_nodes; ++n) {
-    if (traced.length[n] == table_bits) table->entry[traced.bits[n]] = static_cast<uint16_t>(n);
-  }
-  table->longest = longest;
 }

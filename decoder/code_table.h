@@ -7,12 +7,14 @@
 
 // The path from the root to every node of a tree: the bits in the order they
 // are read, the first in bit 0, and how many. A code of n bits needs a total
-// weight of at least the (n+1)-th Fibonacci number, and weights stay below
-// 2^31, so no code is longer than 45 bits.
+// weight of at least the Fibonacci number F(n + 2), and weights stay below
+// 2^31 < F(47), so no code is longer than 44 bits.
 struct code_paths {
   uint64_t bits[code_nodes];
   uint8_t length[code_nodes];
 };
+
+constexpr int32_t longest_code = 44;
 
 void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths);
 
@@ -30,7 +32,6 @@ constexpr uint16_t entry_value_mask = 0x3FF;
 
 struct code_table {
   uint16_t entry[table_size];
-  int32_t longest;  // length of the longest code of the tree
 };
 
 // Fills the table from the tree of node_table (root at root_node).

@@ -32,7 +32,8 @@ struct code_model {
   int32_t order_table[code_symbols];
   // Leaves 0 to 511, then the internal nodes in order of making; 1022 is the root.
   code_node node_table[code_nodes];
-  // The working list of the rebuild, heaviest first; afterwards [0] is the root.
+  // The list of the joins, heaviest first; afterwards [0] is the root, the
+  // only entry read after a rebuild.
   code_node* node_list[code_symbols];
 };
 

@@ -14,12 +14,10 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bits are taken from li
 
 namespace {
 
-// A load yields at least 57 bits. The main code and the 12 extra bits come
-// from one load, the distance code and its 4 extra bits from another, so the
-// loop runs only while the codes fit.
+// A load yields at least 57 bits: enough for the longest main code and the
+// 12 extra bits, and for the longest distance code and its 4.
 constexpr int32_t load_bits = 57;
-constexpr int32_t longest_main = load_bits - long_match_bits;
-constexpr int32_t longest_distance = load_bits - distance_bits;
+static_assert(longest_code + long_match_bits <= load_bits, "a main code and its extra bits fit one load");
 // The second load starts at most 8 bytes after the first, and each reads 8:
 // 16 bytes ahead of the cursor must lie before the block's last data byte.
 constexpr int32_t bytes_per_symbol = 16;
@@ -59,7 +57,6 @@ void settle_input(int32_t block_start, uint32_t cursor) {
 }  // namespace
 
 bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
-  if (main_table.longest > longest_main || distance_table.longest > longest_distance) return false;
   archive_stream_state& in = archive_stream;
   int32_t offset = in.stream_position & (block_data_size - 1);
   // At offset 0 the next byte needs a block read (or the current byte was the

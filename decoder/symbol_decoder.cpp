@@ -28,9 +28,19 @@ void pump_one_message() { platform_front->pump_one_message(); }
 
 namespace {
 
-void rebuild(code_model* model, code_table* table) {
+// The total count each model's tree was last built from. Counts only grow
+// within an entry, and every entry starts from the same counts and order
+// (total 512), so an equal total means the same counts and order, hence the
+// same tree: the rebuild is skipped.
+int32_t built_total[2];
+
+void rebuild(code_model* model, code_table* table, int32_t* total_built_from) {
+  int32_t total = 0;
+  for (int32_t count : model->frequency_table) total += count;
+  if (total == *total_built_from) return;
   rebuild_model(model);
   fill_code_table(model->node_table, table);
+  *total_built_from = total;
 }
 
 int32_t walk_tree(const code_model& model) {
@@ -78,8 +88,8 @@ void expand_entry(int32_t expanded_size) {
   symbol_count = 0;
   while (produced < expanded_size && cancel_requested == 0) {
     if (is_rebuild_point(symbol_count)) {
-      rebuild(&main_model, &main_table);
-      rebuild(&distance_model, &distance_table);
+      rebuild(&main_model, &main_table, &built_total[0]);
+      rebuild(&distance_model, &distance_table, &built_total[1]);
       pump_one_message();
     }
     if (!decode_fast_symbols(expanded_size, next_rebuild_point(symbol_count))) decode_symbol_bitwise();
