@@ -113,10 +113,14 @@ class source_date_epoch {
 class as_nobody {
  public:
   as_nobody() : was_root_(geteuid() == 0) {
-    if (was_root_) EXPECT_EQ(seteuid(65534), 0);
+    if (was_root_) {
+      EXPECT_EQ(seteuid(65534), 0);
+    }
   }
   ~as_nobody() {
-    if (was_root_) EXPECT_EQ(seteuid(0), 0);
+    if (was_root_) {
+      EXPECT_EQ(seteuid(0), 0);
+    }
   }
 
  private:
