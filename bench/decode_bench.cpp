@@ -156,7 +156,7 @@ void rebuild_points(benchmark::State& state, const std::vector<model_inputs>* in
       std::copy(std::begin(in.frequency_table), std::end(in.frequency_table), model.frequency_table);
       std::copy(std::begin(in.order_table), std::end(in.order_table), model.order_table);
       rebuild_model(&model);
-      fill_code_table(model.node_table, &table);
+      fill_code_table(&model, &table);
     }
     points += static_cast<int64_t>(inputs->size() / 2);
   }

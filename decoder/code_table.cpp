@@ -30,9 +30,22 @@ struct table_row {
 };
 table_row rows[2];
 
+// Writes the entry of a child reached by `bits` and keeps it for the next
+// depth when it is internal; returns the new size of that row.
+inline int32_t add_child(uint16_t* entry, table_row* next, int32_t size, uint32_t child, uint32_t bits,
+                         uint16_t leaf_length) {
+  // A leaf's entry: length and symbol (its node number); an internal node's:
+  // its number, for the walk beyond the table.
+  uint32_t internal = child >= static_cast<uint32_t>(code_symbols);
+  entry[bits] = static_cast<uint16_t>(child | (leaf_length & (internal - 1)));
+  next->node[size] = static_cast<int16_t>(child);
+  next->bits[size] = static_cast<uint16_t>(bits);
+  return size + static_cast<int32_t>(internal);
+}
+
 }  // namespace
 
-void fill_code_table(const code_node node_table[code_nodes], code_table* table) {
+void fill_code_table(const code_model* model, code_table* table) {
   // After depth d the first 2^d entries decode d bits. Going one deeper
   // doubles them, then the two children of every internal node of depth d
   // overwrite the two copies of its entry. No loop depends on a code length.
@@ -45,24 +58,15 @@ void fill_code_table(const code_node node_table[code_nodes], code_table* table) 
   for (uint32_t depth = 1; depth <= table_bits; ++depth) {
     uint32_t half = 1u << (depth - 1);
     if (depth > 1) memcpy(entry + half, entry, half * sizeof *entry);
-    next->size = 0;
     uint16_t leaf_length = static_cast<uint16_t>(depth << entry_length_shift);
+    int32_t size = 0;
     for (int32_t i = 0; i < row->size; ++i) {
-      const code_node& node = node_table[row->node[i]];
+      const int16_t* children = model->joined_children[row->node[i] - code_symbols];
       uint32_t bits = row->bits[i];
-      const code_node* children[2] = {node.child0, node.child1};
-      for (uint32_t bit = 0; bit < 2; ++bit) {
-        uint32_t child = static_cast<uint32_t>(node_index(node_table, children[bit]));
-        uint32_t child_bits = bits | bit * half;
-        bool leaf = child < static_cast<uint32_t>(code_symbols);
-        // A leaf's entry: length and symbol (its node number); an internal
-        // node's: its number, for the walk beyond the table.
-        entry[child_bits] = static_cast<uint16_t>(child | (leaf ? leaf_length : 0));
-        next->node[next->size] = static_cast<int16_t>(child);
-        next->bits[next->size] = static_cast<uint16_t>(child_bits);
-        next->size += leaf ? 0 : 1;
-      }
+      size = add_child(entry, next, size, static_cast<uint32_t>(children[0]), bits, leaf_length);
+      size = add_child(entry, next, size, static_cast<uint32_t>(children[1]), bits | half, leaf_length);
     }
+    next->size = size;
     table_row* done = row;
     row = next;
     next = done;

@@ -34,5 +34,5 @@ struct code_table {
   uint16_t entry[table_size];
 };
 
-// Fills the table from the tree of node_table (root at root_node).
-void fill_code_table(const code_node node_table[code_nodes], code_table* table);
+// Fills the table from the model's tree, as its last rebuild left it.
+void fill_code_table(const code_model* model, code_table* table);

@@ -40,7 +40,8 @@ int16_t lightest_group[code_symbols - 1];
 }  // namespace
 
 void build_code_tree(const int32_t frequency_table[code_symbols], int32_t order_table[code_symbols],
-                     code_node node_table[code_nodes], code_node* node_list[code_symbols]) {
+                     code_node node_table[code_nodes], code_node* node_list[code_symbols],
+                     int16_t (*joined_children)[2]) {
   for (int32_t s = 0; s < code_symbols; ++s) {
     code_node& leaf = node_table[s];
     leaf.symbol = s;
@@ -122,6 +123,10 @@ void build_code_tree(const int32_t frequency_table[code_symbols], int32_t order_
     node.child0 = &node_table[before_last];
     node.child1 = &node_table[last];
     joined_weight[made] = weight;
+    if (joined_children) {
+      joined_children[made][0] = static_cast<int16_t>(before_last);
+      joined_children[made][1] = static_cast<int16_t>(last);
+    }
     if (heavier_from == made && (group_size == 0 || weight == lightest)) {
       lightest_group[group_size++] = static_cast<int16_t>(made);
       lightest = weight;

@@ -35,6 +35,9 @@ struct code_model {
   // The list of the joins, heaviest first; afterwards [0] is the root, the
   // only entry read after a rebuild.
   code_node* node_list[code_symbols];
+  // The children (child0, child1) of joined node 512 + k as node numbers:
+  // the links of node_table once more, for the lookup table fill.
+  int16_t joined_children[code_symbols - 1][2];
 };
 
 // Counts 1 and the identity order: the state at the start of every entry.
@@ -44,11 +47,14 @@ void reset_model(code_model* model);
 // descending weight, starting from the order of the previous rebuild, then
 // 511 joins of the last two entries of the list (the first of the two becomes
 // child0), each new node placed behind every entry at least as heavy.
+// `joined_children` (may be null) receives the children as numbers.
 void build_code_tree(const int32_t frequency_table[code_symbols], int32_t order_table[code_symbols],
-                     code_node node_table[code_nodes], code_node* node_list[code_symbols]);
+                     code_node node_table[code_nodes], code_node* node_list[code_symbols],
+                     int16_t (*joined_children)[2] = nullptr);
 
 inline void rebuild_model(code_model* model) {
-  build_code_tree(model->frequency_table, model->order_table, model->node_table, model->node_list);
+  build_code_tree(model->frequency_table, model->order_table, model->node_table, model->node_list,
+                  model->joined_children);
 }
 
 inline int32_t node_index(const code_node* node_table, const code_node* node) {

@@ -39,7 +39,7 @@ void rebuild(code_model* model, code_table* table, int32_t* total_built_from) {
   for (int32_t count : model->frequency_table) total += count;
   if (total == *total_built_from) return;
   rebuild_model(model);
-  fill_code_table(model->node_table, table);
+  fill_code_table(model, table);
   *total_built_from = total;
 }
 

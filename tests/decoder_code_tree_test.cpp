@@ -252,7 +252,7 @@ TEST(CodeTable, EveryIndexLeadsWhereTheBitsWalkTheTree) {
     reset_model(model.get());
     random_counts(random, round % 6, model->frequency_table);
     rebuild_model(model.get());
-    fill_code_table(model->node_table, table.get());
+    fill_code_table(model.get(), table.get());
     trace_code_paths(model->node_table, paths.get());
     for (uint32_t index = 0; index < table_size; ++index) {
       const code_node* node = model->node_list[0];
