@@ -17,6 +17,7 @@
 #include "support/archive_fixture.h"
 #include "support/cp932.h"
 #include "support/extraction_fixture.h"
+#include "support/first_tree_codes.h"
 #include "support/scripted_front.h"
 #include "support/temp_dir.h"
 
@@ -28,26 +29,6 @@ using tree = std::map<std::string, std::string>;
 using bytes = std::vector<uint8_t>;
 
 constexpr int returned = -1;  // extract_all came back: a complete run
-
-// Coded data by hand, for an entry's first trees: symbol s is the 9-bit code
-// s XOR 0x0AA, most significant bit first; extra bits least significant first.
-struct bit_writer {
-  bytes out;
-  int used = 8;
-  void bit(int b) {
-    if (used == 8) {
-      out.push_back(0);
-      used = 0;
-    }
-    out.back() |= static_cast<uint8_t>(b << used++);
-  }
-  void symbol(int s) {
-    for (int i = 8; i >= 0; --i) bit(((s ^ 0x0AA) >> i) & 1);
-  }
-  void extra(int value, int count) {
-    for (int i = 0; i < count; ++i) bit((value >> i) & 1);
-  }
-};
 
 void put_u32(bytes& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -189,13 +170,13 @@ std::vector<hostile_case> hostile_cases() {
                      {{"huge.bin", ""}, {"after.txt", "A"}}});
   }
   {
-    bit_writer before;
+    first_tree_codes before;
     before.symbol(0x61);  // one literal, then a match of 2 at distance 2
     before.symbol(256);
     before.symbol(0);
     before.extra(1, 4);
     payload_writer w = starting_with_ok();
-    w.add_coded_file("bad.bin", {}, 3, before.out);
+    w.add_coded_file("bad.bin", {}, 3, before.bytes);
     cases.push_back({"a match that reaches before the entry's start", file_of_payload(w.take()), 1, damaged, "",
                      {{"ok.txt", "A"}}});
   }

@@ -12,6 +12,7 @@
 
 #include "pack/container.h"
 #include "pack/payload.h"
+#include "support/first_tree_codes.h"
 
 using namespace quorvex::pack;
 
@@ -39,27 +40,6 @@ std::vector<uint8_t> prose(size_t size, uint32_t seed) {
   }
   return out;
 }
-
-// Coded data by hand, for the first rebuild's trees, where symbol s has the
-// 9-bit code s XOR 0x0AA, most significant bit first; extra bits go least
-// significant first. Bits fill each byte from bit 0.
-struct bit_writer {
-  std::vector<uint8_t> bytes;
-  int used = 8;
-  void bit(int b) {
-    if (used == 8) {
-      bytes.push_back(0);
-      used = 0;
-    }
-    bytes.back() |= static_cast<uint8_t>(b << used++);
-  }
-  void symbol(int s) {
-    for (int i = 8; i >= 0; --i) bit(((s ^ 0x0AA) >> i) & 1);
-  }
-  void extra(int value, int count) {
-    for (int i = 0; i < count; ++i) bit((value >> i) & 1);
-  }
-};
 
 struct seed_writer {
   std::filesystem::path folder;
@@ -176,7 +156,7 @@ int main(int argc, char** argv) {
     seeds.write("unsafe-prefix", plain_header(), w.take());
   }
   {  // A size of 2^31, and a first symbol that is a match reaching before the entry.
-    bit_writer before;
+    first_tree_codes before;
     before.symbol(256);  // length 2
     before.symbol(0);    // distance symbol 0
     before.extra(0, 4);  // distance 1, with nothing produced yet
