@@ -19,6 +19,9 @@ constexpr int32_t longest_code = 44;
 void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths);
 
 // Lookup tables take the next 10 bits of the stream, the first in bit 0.
+// Every entry starts with 9-bit codes and most symbols keep codes of 10 bits
+// or fewer, while 1024 entries (2 KB) stay cheap to fill at every rebuild
+// point; longer codes go on from the node the 10 bits reach.
 constexpr int32_t table_bits = 10;
 constexpr int32_t table_size = 1 << table_bits;
 

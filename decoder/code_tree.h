@@ -22,7 +22,8 @@ struct code_node {
 
 inline bool is_leaf(const code_node* node) { return node->child0 == nullptr; }
 
-// One code: its counts, the leaf order of the last rebuild, and the tree.
+// One code: its counts, the leaf order of the last rebuild, and the tree
+// (the four tables of the format, and the joined nodes' children once more).
 // Counts start at 1 and grow by one per decoded symbol, so a model's total
 // weight stays below 2^31 - 512 for any entry of fewer than 2^31 bytes (its
 // last rebuild comes at a multiple of 1024 symbols): sums never overflow.
