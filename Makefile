@@ -28,6 +28,12 @@ bench: host
 clean:
 	rm -rf build
 
+# make demo: packs examples/demo/ into build/demo.exe (comment, password,
+# launch target), runs it under Wine in Xvfb through the e2e driver, prints
+# what the driver saw and the extracted tree; pictures in build/screenshots/.
+demo: build
+	bash scripts/run-demo
+
 # The host build once more under AddressSanitizer and UndefinedBehaviorSanitizer;
 # `make test` runs its tests too, the fuzz corpus replay among them.
 .PHONY: asan fuzz fuzz-build fuzz-merge fuzz-seeds fuzz-coverage

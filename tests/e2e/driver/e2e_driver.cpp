@@ -6,7 +6,13 @@
 //   e2e-driver.exe SFX [--cwd DIR] [--dest TEXT] [--password TEXT]...
 //                  [--answer yes|no|cancel]... [--browse PATH|=|!]...
 //                  [--cancel-when-status PREFIX] [--timeout-ms N]
-//                  [--report-layout]
+//                  [--report-layout] [--screenshots DIR]
+//
+// --screenshots asks for pictures of the setup window (filled in, before
+// Extract) and of the progress window (while a question holds the run): the
+// driver prints a "screenshot" event with the window's place on the screen
+// and waits until DIR\NAME.done exists, which whoever reads its output makes
+// once the picture is taken.
 //
 // --browse presses Browse and in the folder dialog selects PATH and presses
 // OK ("=" keeps the dialog's preselection, "!" presses Cancel).
@@ -82,6 +88,7 @@ struct options {
   std::wstring cancel_prefix;
   DWORD timeout_ms = 60000;
   bool report_layout = false;
+  std::wstring screenshots;
 };
 
 [[noreturn]] void usage(const char* why) {
@@ -121,6 +128,8 @@ options parse_options(int argc, wchar_t** argv) {
       o.timeout_ms = static_cast<DWORD>(std::wcstoul(value().c_str(), nullptr, 10));
     } else if (a == L"--report-layout") {
       o.report_layout = true;
+    } else if (a == L"--screenshots") {
+      o.screenshots = value();
     } else {
       usage("unknown option");
     }
@@ -360,6 +369,26 @@ LPARAM remote_text(const std::wstring& text) {
   return reinterpret_cast<LPARAM>(remote);
 }
 
+// Lets the program paint and hand its pictures to the display (Wine does
+// that when the thread goes idle), then has the window photographed.
+void screenshot(const options& o, const wchar_t* name, HWND window) {
+  if (o.screenshots.empty() || !window) return;
+  for (int i = 0; i < 3; ++i) {
+    wait_until_responsive(window);
+    Sleep(100);
+  }
+  RECT r;
+  GetWindowRect(window, &r);
+  emit(field("event", std::wstring(L"screenshot")) + "," + field("name", std::wstring(name)) + "," +
+       field("x", r.left) + "," + field("y", r.top) + "," + field("width", r.right - r.left) + "," +
+       field("height", r.bottom - r.top));
+  std::wstring done = o.screenshots + L"\\" + name + L".done";
+  while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (timed_out()) fail(L"no screenshot taken");
+    Sleep(20);
+  }
+}
+
 struct sent_command {
   HWND window;
   HWND button;
@@ -449,6 +478,14 @@ int wmain(int argc, wchar_t** argv) {
       emit(field("event", std::wstring(L"message")) + "," + field("text", message) + "," +
            field("buttons", "[" + names + "]") + "," + flag("owned", owner && owner == top_level(L"core_gui")));
       last_was_wrong_password = message == wrong_password;
+      if (!progress) progress = top_level(L"progress_window");
+      if (buttons.size() > 1 && progress && IsWindowVisible(progress) && !o.screenshots.empty()) {
+        // The question may cover the progress window: move it below first.
+        RECT p;
+        GetWindowRect(progress, &p);
+        SetWindowPos(box, nullptr, p.left, p.bottom + 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        screenshot(o, L"progress", progress);
+      }
       if (buttons.size() == 1) {
         press(box, buttons[0].handle);
       } else {
@@ -500,6 +537,7 @@ int wmain(int argc, wchar_t** argv) {
       if (IsWindowVisible(c.password) && next_password < o.passwords.size()) {
         type_into(c.password, o.passwords[next_password++]);
       }
+      screenshot(o, L"setup", c.window);
       if (IsWindowEnabled(c.extract)) {
         flow = start_flow(c.window, c.extract);
       } else {
