@@ -214,6 +214,28 @@ TEST_F(ExtractUnderWine, OverwriteQuestionRepliesReplaceSkipAndStop) {
   EXPECT_EQ(run.exit_code(), 0);
 }
 
+// Wine enables the setup window again when a question it owns closes; a
+// click on Extract during the run must not start a second extraction.
+TEST_F(ExtractUnderWine, ExtractClickedDuringTheRunStartsNothing) {
+  payload_writer payload;
+  payload.add_file("a.txt", times_at(1300000000, 0), bytes_of("new a"));
+  payload.add_file("b.txt", times_at(1300000000, 0), bytes_of("new b"));
+  write_sfx(sfx(), header_fields{}, payload.bytes());
+  write_file(work() / "out" / "a.txt", std::string("old"));
+
+  driver_options o = in_work("out");
+  o.answers = {"yes"};
+  o.extract_during_question = true;
+  driver_run run = run_driver(sfx(), o);
+
+  EXPECT_EQ(run.message_texts(),
+            (std::vector<std::string>{"out\\a.txtはすでに存在します。上書きしますか？", finished}))
+      << run.dump();
+  EXPECT_EQ(read_file(work() / "out" / "a.txt"), bytes_of("new a"));
+  EXPECT_EQ(read_file(work() / "out" / "b.txt"), bytes_of("new b"));
+  EXPECT_EQ(run.exit_code(), 0);
+}
+
 TEST_F(ExtractUnderWine, CancelDuringALargeEntryRemovesItAndKeepsTheEarlierFiles) {
   payload_writer payload(quorvex::pack::level::fast);
   payload.add_file("first.txt", times_at(1300000000, 0), bytes_of("first"));

@@ -103,6 +103,7 @@ driver_run run_driver(const std::filesystem::path& sfx, const driver_options& op
   for (const auto& b : options.browses) command += " --browse " + quoted(b);
   if (!options.cancel_when_status.empty()) command += " --cancel-when-status " + quoted(options.cancel_when_status);
   if (options.report_layout) command += " --report-layout";
+  if (options.extract_during_question) command += " --extract-during-question";
   command += " --timeout-ms " + std::to_string(options.timeout_ms);
   command += " 2>/dev/null";
 

@@ -32,6 +32,7 @@ struct driver_options {
   std::vector<std::string> browses;
   std::string cancel_when_status;  // UTF-8 prefix; empty: never
   bool report_layout = false;
+  bool extract_during_question = false;
   int timeout_ms = 60000;
 };
 

@@ -7,12 +7,17 @@
 //                  [--answer yes|no|cancel]... [--browse PATH|=|!]...
 //                  [--cancel-when-status PREFIX] [--timeout-ms N]
 //                  [--report-layout] [--screenshots DIR]
+//                  [--extract-during-question]
 //
 // --screenshots asks for pictures of the setup window (filled in, before
 // Extract) and of the progress window (while a question holds the run): the
 // driver prints a "screenshot" event with the window's place on the screen
 // and waits until DIR\NAME.done exists, which whoever reads its output makes
 // once the picture is taken.
+//
+// --extract-during-question clicks Extract once more while the first
+// question of an extraction is open (Wine enables the owner of a message box
+// again; the click must start nothing).
 //
 // --browse presses Browse and in the folder dialog selects PATH and presses
 // OK ("=" keeps the dialog's preselection, "!" presses Cancel).
@@ -89,6 +94,7 @@ struct options {
   DWORD timeout_ms = 60000;
   bool report_layout = false;
   std::wstring screenshots;
+  bool extract_during_question = false;
 };
 
 [[noreturn]] void usage(const char* why) {
@@ -128,6 +134,8 @@ options parse_options(int argc, wchar_t** argv) {
       o.timeout_ms = static_cast<DWORD>(std::wcstoul(value().c_str(), nullptr, 10));
     } else if (a == L"--report-layout") {
       o.report_layout = true;
+    } else if (a == L"--extract-during-question") {
+      o.extract_during_question = true;
     } else if (a == L"--screenshots") {
       o.screenshots = value();
     } else {
@@ -485,6 +493,11 @@ int wmain(int argc, wchar_t** argv) {
         GetWindowRect(progress, &p);
         SetWindowPos(box, nullptr, p.left, p.bottom + 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         screenshot(o, L"progress", progress);
+      }
+      if (o.extract_during_question && buttons.size() > 1 && progress && IsWindowVisible(progress)) {
+        o.extract_during_question = false;
+        press(c.window, c.extract);
+        wait_until_responsive(box);
       }
       if (buttons.size() == 1) {
         press(box, buttons[0].handle);
