@@ -78,6 +78,8 @@ std::string field(const char* name, const std::string& json_value) { return std:
 std::string field(const char* name, const std::wstring& text) { return field(name, json_text(text)); }
 std::string field(const char* name, long long number) { return field(name, std::to_string(number)); }
 std::string flag(const char* name, bool value) { return field(name, std::string(value ? "true" : "false")); }
+std::wstring wide(const char* ascii) { return std::wstring(ascii, ascii + std::strlen(ascii)); }
+std::string event_field(const char* name) { return field("event", wide(name)); }
 
 // --- options ----------------------------------------------------------------
 
@@ -287,7 +289,7 @@ void report_rectangle(const char* owner, HWND window, HWND parent) {
   RECT r;
   GetWindowRect(window, &r);
   if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  emit(field("event", std::wstring(L"control")) + "," + field("window", json_text(std::wstring(owner, owner + strlen(owner)))) +
+  emit(event_field("control") + "," + field("window", wide(owner)) +
        "," + field("id", GetDlgCtrlID(window)) + "," + field("class", class_of(window)) + "," +
        field("x", r.left) + "," + field("y", r.top) + "," + field("width", r.right - r.left) + "," +
        field("height", r.bottom - r.top) + "," + flag("visible", IsWindowVisible(window) != 0));
@@ -300,7 +302,7 @@ void report_layout(HWND setup) {
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
   TEXTMETRICW metrics;
   GetTextMetricsW(dc, &metrics);
-  emit(field("event", std::wstring(L"metrics")) + "," + field("char_width", metrics.tmAveCharWidth) + "," +
+  emit(event_field("metrics") + "," + field("char_width", metrics.tmAveCharWidth) + "," +
        field("line_height", metrics.tmHeight + metrics.tmExternalLeading));
   const wchar_t* texts[] = {L"\u30e1\u30c3\u30bb\u30fc\u30b8", L"\u30d1\u30b9\u30ef\u30fc\u30c9",
                             L"\u89e3\u51cd\u3059\u308b\u30d5\u30a9\u30eb\u30c0", L"\u53c2\u7167...",
@@ -309,14 +311,14 @@ void report_layout(HWND setup) {
     std::string bytes = ansi_bytes(text);
     SIZE e;
     GetTextExtentPoint32A(dc, bytes.c_str(), static_cast<int>(bytes.size()), &e);
-    emit(field("event", std::wstring(L"extent")) + "," + field("text", std::wstring(text)) + "," + field("cx", e.cx) +
+    emit(event_field("extent") + "," + field("text", std::wstring(text)) + "," + field("cx", e.cx) +
          "," + field("cy", e.cy));
   }
   ReleaseDC(nullptr, dc);
 
   RECT desktop;
   GetWindowRect(GetDesktopWindow(), &desktop);
-  emit(field("event", std::wstring(L"desktop")) + "," + field("right", desktop.right) + "," +
+  emit(event_field("desktop") + "," + field("right", desktop.right) + "," +
        field("bottom", desktop.bottom));
   HWND progress = top_level(L"progress_window");
   const struct {
@@ -327,8 +329,7 @@ void report_layout(HWND setup) {
     if (!w.window) continue;
     RECT r;
     GetWindowRect(w.window, &r);
-    std::wstring name(w.name, w.name + strlen(w.name));
-    emit(field("event", std::wstring(L"window")) + "," + field("window", name) + "," + field("class", class_of(w.window)) +
+    emit(event_field("window") + "," + field("window", wide(w.name)) + "," + field("class", class_of(w.window)) +
          "," + field("text", stored_text(w.window)) + "," + field("x", r.left) + "," + field("y", r.top) + "," +
          field("width", r.right - r.left) + "," + field("height", r.bottom - r.top) + "," +
          field("style", static_cast<long long>(GetWindowLongW(w.window, GWL_STYLE))) + "," +
@@ -348,7 +349,7 @@ DWORD_PTR password_char(HWND edit) {
 }
 
 void report_setup(const setup_controls& c) {
-  emit(field("event", std::wstring(L"setup")) + "," + field("comment", control_text(c.comment)) + "," +
+  emit(event_field("setup") + "," + field("comment", control_text(c.comment)) + "," +
        field("destination", control_text(c.destination)) + "," +
        flag("password_shown", c.password && IsWindowVisible(c.password)) + "," +
        flag("extract_enabled", c.extract && IsWindowEnabled(c.extract)) + "," +
@@ -359,12 +360,12 @@ void report_setup(const setup_controls& c) {
 // A fault of the run itself (not of the program): reported, the program is
 // ended, and the driver fails.
 [[noreturn]] void fail(const std::wstring& why) {
-  emit(field("event", std::wstring(L"error")) + "," + field("text", why));
+  emit(event_field("error") + "," + field("text", why));
   TerminateProcess(program.hProcess, 99);
   WaitForSingleObject(program.hProcess, 5000);
   DWORD code = 0;
   GetExitCodeProcess(program.hProcess, &code);
-  emit(field("event", std::wstring(L"exit")) + "," + field("code", static_cast<long long>(code)));
+  emit(event_field("exit") + "," + field("code", static_cast<long long>(code)));
   std::exit(1);
 }
 
@@ -387,7 +388,7 @@ void screenshot(const options& o, const wchar_t* name, HWND window) {
   }
   RECT r;
   GetWindowRect(window, &r);
-  emit(field("event", std::wstring(L"screenshot")) + "," + field("name", std::wstring(name)) + "," +
+  emit(event_field("screenshot") + "," + field("name", std::wstring(name)) + "," +
        field("x", r.left) + "," + field("y", r.top) + "," + field("width", r.right - r.left) + "," +
        field("height", r.bottom - r.top));
   std::wstring done = o.screenshots + L"\\" + name + L".done";
@@ -483,7 +484,7 @@ int wmain(int argc, wchar_t** argv) {
       std::string names;
       for (const button_info& b : buttons) names += (names.empty() ? "" : ",") + json_text(b.text);
       HWND owner = GetWindow(box, GW_OWNER);
-      emit(field("event", std::wstring(L"message")) + "," + field("text", message) + "," +
+      emit(event_field("message") + "," + field("text", message) + "," +
            field("buttons", "[" + names + "]") + "," + flag("owned", owner && owner == top_level(L"core_gui")));
       last_was_wrong_password = message == wrong_password;
       if (!progress) progress = top_level(L"progress_window");
@@ -522,7 +523,7 @@ int wmain(int argc, wchar_t** argv) {
       std::wstring status = status_line ? stored_text(status_line) : L"";
       if (status != last_status) {
         last_status = status;
-        if (!status.empty()) emit(field("event", std::wstring(L"status")) + "," + field("text", status));
+        if (!status.empty()) emit(event_field("status") + "," + field("text", status));
       }
       if (o.has_cancel_prefix && !cancel_pressed && status.compare(0, o.cancel_prefix.size(), o.cancel_prefix) == 0) {
         press(progress, GetDlgItem(progress, 2));
@@ -544,7 +545,7 @@ int wmain(int argc, wchar_t** argv) {
       if (o.report_layout) report_layout(setup);
       for (const std::wstring& choice : o.browses) {
         browse(c, choice);
-        emit(field("event", std::wstring(L"destination")) + "," + field("text", control_text(c.destination)));
+        emit(event_field("destination") + "," + field("text", control_text(c.destination)));
       }
       if (o.has_destination) type_into(c.destination, o.destination);
       if (IsWindowVisible(c.password) && next_password < o.passwords.size()) {
@@ -586,6 +587,6 @@ int wmain(int argc, wchar_t** argv) {
 
   DWORD code = 0;
   GetExitCodeProcess(program.hProcess, &code);
-  emit(field("event", std::wstring(L"exit")) + "," + field("code", static_cast<long long>(code)));
+  emit(event_field("exit") + "," + field("code", static_cast<long long>(code)));
   return 0;
 }
