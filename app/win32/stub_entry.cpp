@@ -60,7 +60,7 @@ extern "C" void stub_entry() {
   WNDCLASSA progress = {};
   progress.lpfnWndProc = progress_window_procedure;
   progress.hInstance = module_instance;
-  progress.hIcon = setup.hIcon;
+  progress.hIcon = LoadIconA(module_instance, icon_name);
   progress.hCursor = arrow;
   progress.hbrBackground = background;
   progress.lpszClassName = progress_class;
