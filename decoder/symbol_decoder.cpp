@@ -17,7 +17,7 @@ uint8_t bit_buffer;
 uint8_t bit_count;
 
 uint8_t read_bit() {
-  if (bit_count == 0) bit_buffer = read_archive_byte();
+  if (bit_count == 0) bit_buffer = next_archive_byte();
   uint8_t bit = bit_buffer & 1;
   bit_buffer >>= 1;
   bit_count = (bit_count + 1) & 7;
