@@ -1,12 +1,12 @@
 #include "cli/cli_files.h"
 
-#include "platform/posix/posix_files.h"
+#include "cli/console.h"
 
 cli_file_counts cli_files_seen;
 
 namespace {
 
-const file_layer& real = posix_file_layer;
+const file_layer& real = system_file_layer();
 
 // A dry output file has no descriptor: this handle stands for it.
 constexpr intptr_t dry_handle = -1;
@@ -85,7 +85,7 @@ path_kind dry_find_path(const char*) { return path_absent; }
 bool dry_create_folder(const char*) { return true; }
 
 file_layer watched_layer() {
-  file_layer layer = posix_file_layer;
+  file_layer layer = real;
   layer.open_read = open_read;
   layer.seek = seek;
   layer.read_exact = read_exact;

@@ -1,4 +1,4 @@
-// The file layer of the portable tool: the POSIX layer, watched so that the
+// The file layer of the portable tool: the system's layer, watched so that the
 // progress line and the messages can tell how far the archive has been read
 // and why a write failed. The dry-run variant makes, writes and deletes
 // nothing (list, test): to the extraction run every path is free and every

@@ -1,12 +1,5 @@
 #include "cli/cli_front.h"
 
-#include <errno.h>
-#include <poll.h>
-#include <signal.h>
-#include <string.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,23 +7,19 @@
 #include "app/failure_exits.h"
 #include "archive/archive.h"
 #include "cli/cli_files.h"
+#include "cli/console.h"
 #include "extract/run_state.h"
 #include "pack/progress_bar.h"
-#include "platform/posix/posix_files.h"
 
 cli_session session;
 
 namespace {
 
-volatile sig_atomic_t interrupt_seen;
 int pending_exit;
 std::unique_ptr<quorvex::pack::progress_bar> progress;
 int64_t progress_position;
 
-void on_interrupt(int) {
-  interrupt_seen = 1;
-  cancel_requested = 1;
-}
+void on_interrupt() { cancel_requested = 1; }
 
 std::string escaped_byte(unsigned char byte) {
   char text[8];
@@ -58,25 +47,18 @@ std::string without_controls(const std::string& utf8) {
 
 // The slow way, for a text that is not all valid code page 932.
 std::string shown_by_characters(const char* cp932, bool as_path) {
-  std::string out;
-  byte_string one = {}, converted = {};
+  std::string out, converted;
   for (const char* p = cp932; *p;) {
-    const char* next = cp932_char_next(p);
+    const char* next = system_file_layer().char_next(p);
     if (as_path && next - p == 1 && *p == '\\') {
       out += '/';
+    } else if (utf8_from_cp932_text(std::string(p, next).c_str(), false, &converted)) {
+      out += converted;
     } else {
-      text_clear(&one);
-      text_append(&one, p, static_cast<int32_t>(next - p));
-      if (utf8_from_cp932(text_c_str(&one), &converted)) {
-        out += text_c_str(&converted);
-      } else {
-        for (const char* b = p; b < next; ++b) out += escaped_byte(static_cast<unsigned char>(*b));
-      }
+      for (const char* b = p; b < next; ++b) out += escaped_byte(static_cast<unsigned char>(*b));
     }
     p = next;
   }
-  text_release(&one);
-  text_release(&converted);
   return out;
 }
 
@@ -103,7 +85,7 @@ std::string archive_text(const std::string& what) { return session.archive_shown
 
 std::string error_text() {
   int code = cli_files_seen.last_error;
-  return code ? std::string(": ") + strerror(code) : std::string();
+  return code ? ": " + system_error_text(code) : std::string();
 }
 
 int exit_code_of(message_id id) {
@@ -201,7 +183,7 @@ void show_status(status_id, const char*) { update_progress(); }
 
 void pump_one_message() {
   // A Ctrl-C that came before the run cleared the flag still counts.
-  if (interrupt_seen) cancel_requested = 1;
+  if (console_interrupted()) cancel_requested = 1;
   update_progress();
 }
 
@@ -221,10 +203,11 @@ void read_password(byte_string* out) {
   }
   if (!session.terminal) fail(exit_password, archive_text("the archive is protected: give its password with -p"));
   std::optional<std::string> typed = ask_terminal("Password for " + session.archive_shown + ": ", false);
-  if (!typed) fail(interrupt_seen ? exit_cancelled : exit_password, archive_text("no password given"));
+  if (!typed) fail(console_interrupted() ? exit_cancelled : exit_password, archive_text("no password given"));
   // Passwords are code page 932 bytes, like every text of the archive; one
   // that has no such form cannot be the archive's.
-  if (!cp932_from_utf8(typed->c_str(), out)) text_assign_c_str(out, typed->c_str());
+  std::string cp932;
+  text_assign_c_str(out, cp932_from_utf8_text(*typed, &cp932) ? cp932.c_str() : typed->c_str());
 }
 
 void focus_password() {}
@@ -235,23 +218,13 @@ const user_front cli_user_front = {
     show_message, show_status, pump_one_message, end_run, show_comment, mask_password, read_password, focus_password,
 };
 
-void install_interrupt_handler() {
-  struct sigaction action = {};
-  action.sa_handler = on_interrupt;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a question waiting on the terminal is interrupted too.
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-}
+void install_interrupt_handler() { console_catch_interrupt(on_interrupt); }
 
-bool interrupted() { return interrupt_seen != 0; }
+bool interrupted() { return console_interrupted(); }
 
 std::string utf8_text(const char* cp932, bool as_path) {
-  byte_string converted = {};
-  bool ok = as_path ? utf8_path_from_archive(cp932, &converted) : utf8_from_cp932(cp932, &converted);
-  std::string out = ok ? std::string(text_c_str(&converted)) : shown_by_characters(cp932, as_path);
-  text_release(&converted);
-  return out;
+  std::string converted;
+  return utf8_from_cp932_text(cp932, as_path, &converted) ? converted : shown_by_characters(cp932, as_path);
 }
 
 std::string shown_text(const char* cp932, bool as_path) { return without_controls(utf8_text(cp932, as_path)); }
@@ -297,36 +270,7 @@ std::optional<std::string> ask_terminal(const std::string& prompt, bool echo) {
   // The question takes the progress line's place; the line comes back after.
   bool had_progress = progress != nullptr;
   stop_progress();
-  termios saved = {};
-  bool quiet = !echo && tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (quiet) {
-    termios silent = saved;
-    silent.c_lflag &= static_cast<tcflag_t>(~ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-  }
-  std::fprintf(stderr, "%s", prompt.c_str());
-  std::fflush(stderr);
-  std::string line;
-  bool complete = false;
-  // A Ctrl-C that lands just before the read would not interrupt it: the
-  // wait is cut into short polls that look at the flag.
-  while (!interrupt_seen) {
-    pollfd input = {STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 200) <= 0) continue;
-    char c;
-    ssize_t got = read(STDIN_FILENO, &c, 1);
-    if (got <= 0 || interrupt_seen) break;
-    if (c == '\n') {
-      complete = true;
-      break;
-    }
-    line += c;
-  }
-  if (quiet) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    std::fprintf(stderr, "\n");
-  }
+  std::optional<std::string> line = console_read_line(prompt, echo);
   if (had_progress) start_progress();
-  if (!complete) return std::nullopt;
   return line;
 }

@@ -3,13 +3,9 @@
 // over the dry-run file layer, so they read and decode everything and write
 // nothing.
 #include <getopt.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,9 +15,9 @@
 #include "cli/cli_files.h"
 #include "cli/cli_front.h"
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "extract/extract.h"
 #include "extract/run_state.h"
-#include "platform/posix/posix_files.h"
 
 namespace {
 
@@ -120,33 +116,26 @@ options parse(command which, int argc, char** argv) {
   return o;
 }
 
-// A path typed on Linux as the logic takes it: code page 932 with
-// backslashes. It must come back as the same path.
+// A path typed by the user as the logic takes it: the file layer's bytes,
+// backslash separators.
 std::string logic_path(const std::string& utf8, const char* what) {
-  if (utf8.find('\\') != std::string::npos) {
-    fail(exit_usage, std::string(what) + " " + utf8 + " holds a backslash, which the extractor takes for a separator");
-  }
-  byte_string cp932 = {}, back = {};
-  bool ok = cp932_from_utf8(utf8.c_str(), &cp932) && utf8_from_cp932(text_c_str(&cp932), &back) &&
-            utf8 == text_c_str(&back);
-  std::string path = text_c_str(&cp932);
-  text_release(&cp932);
-  text_release(&back);
-  if (!ok) fail(exit_usage, std::string(what) + " " + utf8 + " has a character that code page 932 cannot hold");
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
+  std::string path, problem;
+  if (!file_layer_path(utf8, &path, &problem)) fail(exit_usage, std::string(what) + " " + utf8 + " " + problem);
   return path;
 }
 
 void open_for(command which, const options& o) {
   session.archive_shown = o.archive;
-  session.terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
-  session.progress = which != command::list && isatty(STDERR_FILENO);
-  struct stat st;
-  if (stat(o.archive.c_str(), &st) != 0) fail(exit_usage, o.archive + ": " + strerror(errno));
-  if (!S_ISREG(st.st_mode)) fail(exit_usage, o.archive + ": not a file");
-  if (st.st_size <= stub_size) {
+  session.terminal = console_is_terminal(stdin) && console_is_terminal(stderr);
+  session.progress = which != command::list && console_redraws_lines();
+  std::error_code error;
+  const std::filesystem::path file = std::filesystem::u8path(o.archive);
+  std::filesystem::file_status status = std::filesystem::status(file, error);
+  if (error) fail(exit_usage, o.archive + ": " + error.message());
+  if (!std::filesystem::is_regular_file(status)) fail(exit_usage, o.archive + ": not a file");
+  uintmax_t size = std::filesystem::file_size(file, error);
+  if (error) fail(exit_usage, o.archive + ": " + error.message());
+  if (size <= static_cast<uintmax_t>(stub_size)) {
     fail(exit_usage, o.archive + ": no archive attached (nothing follows the first 25600 bytes)");
   }
   std::string path = logic_path(o.archive, "the archive's path");
@@ -158,10 +147,9 @@ void unlock(const options& o) {
   if (!archive_protected) return;
   int attempts = 1;
   if (o.password) {
-    byte_string cp932 = {};
-    bool ok = cp932_from_utf8(o.password->c_str(), &cp932);
-    session.password = text_c_str(&cp932);
-    text_release(&cp932);
+    std::string cp932;
+    bool ok = cp932_from_utf8_text(*o.password, &cp932);
+    session.password = cp932;
     if (!ok) fail(exit_password, o.archive + ": wrong password (it has a character that code page 932 cannot hold)");
   } else if (session.terminal) {
     attempts = 3;
@@ -191,15 +179,28 @@ std::string json_string(const std::string& utf8) {
 
 uint64_t filetime_value(const file_time& t) { return (static_cast<uint64_t>(t.high) << 32) | t.low; }
 
-// A FILETIME as UTC, or "-" when it is 0 or beyond what the calendar shows.
+// A FILETIME as UTC, or "-" when it is 0. The calendar is worked out here:
+// gmtime on Windows knows nothing before 1970.
 std::string time_text(const file_time& t) {
   uint64_t ticks = filetime_value(t);
   if (ticks == 0) return "-";
-  int64_t seconds = static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
-  time_t when = static_cast<time_t>(seconds);
-  tm parts;
-  char text[32];
-  if (!gmtime_r(&when, &parts) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts)) return "-";
+  int64_t seconds = static_cast<int64_t>(ticks / 10000000);
+  int64_t second_of_day = seconds % 86400;
+  // Days counted from 0000-03-01, so that a leap day ends each year; 400
+  // Gregorian years are 146097 days. 1601-01-01 is day 584694.
+  int64_t day = seconds / 86400 + 584694;
+  int64_t era = day / 146097, day_of_era = day % 146097;
+  int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  int64_t month_from_march = (5 * day_of_year + 2) / 153;
+  int64_t day_of_month = day_of_year - (153 * month_from_march + 2) / 5 + 1;
+  int64_t month = month_from_march < 10 ? month_from_march + 3 : month_from_march - 9;
+  int64_t year = era * 400 + year_of_era + (month <= 2 ? 1 : 0);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", static_cast<long long>(year),
+                static_cast<long long>(month), static_cast<long long>(day_of_month),
+                static_cast<long long>(second_of_day / 3600), static_cast<long long>(second_of_day / 60 % 60),
+                static_cast<long long>(second_of_day % 60));
   return text;
 }
 
@@ -208,7 +209,7 @@ std::string folder_name(const std::string& name) {
   if (name == ".") return name;
   std::string folder = name.substr(0, name.size() - 1);
   const char* last = folder.c_str();
-  for (const char* p = folder.c_str(); *p; p = cp932_char_next(p)) last = p;
+  for (const char* p = folder.c_str(); *p; p = system_file_layer().char_next(p)) last = p;
   if (!folder.empty() && *last == '\\') folder.pop_back();
   return folder;
 }

@@ -2,7 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <string>
+#include <vector>
+
 #include "cli/commands.h"
+#include "cli/console.h"
 
 namespace {
 
@@ -18,6 +22,13 @@ const char usage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // From here on every argument is UTF-8.
+  std::vector<std::string> arguments = console_start(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& a : arguments) pointers.push_back(&a[0]);
+  pointers.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  argv = pointers.data();
   const char* command = argc > 1 ? argv[1] : "";
   struct {
     const char* name;

@@ -8,11 +8,16 @@ add_library(quorvex_posix STATIC ${QUORVEX_POSIX_SOURCES})
 target_link_libraries(quorvex_posix PUBLIC quorvex_logic Iconv::Iconv)
 target_compile_options(quorvex_posix PRIVATE ${QUORVEX_LOGIC_FLAGS})
 
+# The tool's terminal, Ctrl-C and text conversions on Linux (cli/console.h);
+# the maker's progress bar uses it too.
+add_library(quorvex_console STATIC ${PROJECT_SOURCE_DIR}/cli/console_posix.cpp)
+target_link_libraries(quorvex_console PUBLIC quorvex_posix)
+
 # Writing archives: the container, the encoder, the maker.
 file(GLOB QUORVEX_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/pack/*.cpp)
 if(QUORVEX_PACK_SOURCES)
   add_library(quorvex_pack STATIC ${QUORVEX_PACK_SOURCES})
-  target_link_libraries(quorvex_pack PUBLIC quorvex_logic quorvex_posix)
+  target_link_libraries(quorvex_pack PUBLIC quorvex_logic quorvex_posix quorvex_console)
 endif()
 
 # The stub that `quorvex pack` puts in front of an archive. Until the win32
@@ -32,6 +37,8 @@ endif()
 
 # The portable tool.
 file(GLOB QUORVEX_CLI_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cli/*.cpp)
+# The console comes from its library; the Windows files are for the win32 build.
+list(FILTER QUORVEX_CLI_SOURCES EXCLUDE REGEX "/console_[a-z0-9]+\\.cpp$|_win32\\.cpp$")
 if(QUORVEX_CLI_SOURCES)
   add_executable(quorvex ${QUORVEX_CLI_SOURCES})
   target_link_libraries(quorvex PRIVATE quorvex_pack quorvex_posix)

@@ -1,10 +1,9 @@
 #include "pack/progress_bar.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
+
+#include "cli/console.h"
 
 namespace quorvex::pack {
 
@@ -58,12 +57,6 @@ std::string tail_within(const std::string& text, size_t width) {
     if (columns(tail) <= width - 3) return "..." + tail;
   }
   return "...";
-}
-
-size_t terminal_width() {
-  winsize size;
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
 }
 
 }  // namespace
@@ -125,7 +118,7 @@ void progress_bar::draw(bool now) {
   double seconds = std::chrono::duration<double>(time - start_).count();
   double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
   // One column short of the width, so that the terminal never wraps.
-  std::string line = progress_line(done_, total_, rate, name_, terminal_width() - 1);
+  std::string line = progress_line(done_, total_, rate, name_, console_columns() - 1);
   std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
   std::fflush(stderr);
   drawn_ = true;
