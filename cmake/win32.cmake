@@ -28,3 +28,18 @@ set_target_properties(logic_link_check PROPERTIES LINKER_LANGUAGE C)
 if(EXISTS ${PROJECT_SOURCE_DIR}/app/win32/CMakeLists.txt)
   add_subdirectory(app/win32)
 endif()
+
+# ---------------------------------------------------------------------------
+# The portable tool, `quorvex list|test|extract`, as a console program over the
+# Win32 file layer. Unlike the stub it is an ordinary C++ program with the
+# standard library and the C runtime's start-up code, so none of the stub's
+# bare link options apply; the C++ and GCC runtimes are linked in, so that it
+# needs only the system's DLLs. `pack` stays on Linux: its tree walk is POSIX,
+# and this build's `quorvex pack` says so and ends with code 2.
+file(GLOB QUORVEX_CLI_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cli/*.cpp)
+list(FILTER QUORVEX_CLI_WIN32_SOURCES EXCLUDE REGEX "_posix\\.cpp$|/pack_command\\.cpp$")
+add_executable(quorvex ${QUORVEX_CLI_WIN32_SOURCES} ${PROJECT_SOURCE_DIR}/pack/progress_bar.cpp)
+target_compile_options(quorvex PRIVATE -Wall -Wextra)
+target_link_options(quorvex PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--subsystem,console)
+target_link_libraries(quorvex PRIVATE quorvex_win32 quorvex_logic user32 shell32)
+set_target_properties(quorvex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
