@@ -46,4 +46,20 @@ TEST(Crc16, TableStepMatchesBitwiseStepOnRandomRuns) {
   }
 }
 
+TEST(Crc16, RunMatchesBitwiseStepAtEveryLengthAroundTheEightByteSteps) {
+  // Runs of 0 and 1 byte, runs that end inside or right after an eight-byte
+  // step, and the two bytes that end every run, each from several registers.
+  std::mt19937 random(11);
+  for (int32_t length = 0; length <= 40; ++length) {
+    for (uint32_t start : {0u, 1u, 0x8000u, 0xFFFFu, static_cast<uint32_t>(random() & 0xFFFF)}) {
+      std::string bytes(static_cast<size_t>(length), '\0');
+      for (char& c : bytes) c = static_cast<char>(random());
+      archive_stream.crc_register = start;
+      for (unsigned char b : bytes) crc16_update(b);
+      ASSERT_EQ(crc16_run(start, reinterpret_cast<const uint8_t*>(bytes.data()), length), archive_stream.crc_register)
+          << "length " << length << " start " << start;
+    }
+  }
+}
+
 }  // namespace
