@@ -13,49 +13,13 @@
 #include "pack/encoder.h"
 #include "support/coded_stream.h"
 #include "support/reference_decoder.h"
+#include "support/sample_data.h"
 
 namespace {
 
 using quorvex::pack::encode_entry;
 using quorvex::pack::level;
 using bytes = std::vector<uint8_t>;
-
-bytes random_bytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  bytes data(size);
-  for (uint8_t& b : data) b = static_cast<uint8_t>(random());
-  return data;
-}
-
-// Words from a small vocabulary with some punctuation: text-like repeats at
-// all distances.
-bytes text_like(size_t size, uint32_t seed) {
-  static const char* words[] = {"the ",  "of ",     "and ",   "extract ", "window ", "folder ", "quorvex ",
-                                "tree ", "symbol ", "match ", "entry ",   "\r\n",    "block ",  "stream ",
-                                "code ", "a ",      "is ",    "to ",      "in ",     ", ",      ". "};
-  std::mt19937 random(seed);
-  std::geometric_distribution<int> pick(0.15);
-  bytes data;
-  while (data.size() < size) {
-    const char* w = words[pick(random) % (sizeof words / sizeof *words)];
-    data.insert(data.end(), w, w + strlen(w));
-  }
-  data.resize(size);
-  return data;
-}
-
-// Runs of one byte, up to far beyond the longest match, between short noise.
-bytes long_runs(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  bytes data;
-  while (data.size() < size) {
-    size_t run = 1 + random() % (random() % 4 == 0 ? 20000 : 300);
-    data.insert(data.end(), run, static_cast<uint8_t>(random() % 3));
-    for (int i = random() % 5; i > 0; --i) data.push_back(static_cast<uint8_t>(random()));
-  }
-  data.resize(size);
-  return data;
-}
 
 // Packs `entries` into one payload, decodes it, and checks each entry.
 void expect_round_trip(const std::vector<bytes>& entries, const std::string& password = "",
