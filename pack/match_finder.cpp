@@ -22,7 +22,11 @@ inline uint32_t common_length(const uint8_t* here, const uint8_t* there, uint32_
     uint64_t a, b;
     memcpy(&a, here + length, 8);
     memcpy(&b, there + length, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    if (a != b) return length + static_cast<uint32_t>(__builtin_clzll(a ^ b) >> 3);
+#else
     if (a != b) return length + static_cast<uint32_t>(__builtin_ctzll(a ^ b) >> 3);
+#endif
     length += 8;
   }
   while (length < limit && here[length] == there[length]) ++length;

@@ -18,8 +18,9 @@ struct match_candidate {
   uint16_t distance;
 };
 
-// Enough room for the candidates of one position.
-constexpr size_t most_candidates = 512;
+// Enough room for the candidates of one position: the tree's have lengths
+// that keep growing (2 to 4352), the chain's have codes of their own (512).
+constexpr size_t most_candidates = longest_match_length;
 
 class match_finder {
  public:
