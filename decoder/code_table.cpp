@@ -1,7 +1,5 @@
 #include "decoder/code_table.h"
 
-#include <string.h>
-
 void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths) {
   paths->bits[root_node] = 0;
   paths->length[root_node] = 0;
@@ -21,54 +19,40 @@ void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths)
 
 namespace {
 
-// The internal nodes of one depth, with their path bits: the rows of a walk
-// down the tree, one depth at a time, never deeper than the table.
-struct table_row {
-  int16_t node[code_symbols];
-  uint16_t bits[code_symbols];
-  int32_t size;
-};
-table_row rows[2];
-
-// Writes the entry of a child reached by `bits` and keeps it for the next
-// depth when it is internal; returns the new size of that row.
-inline int32_t add_child(uint16_t* entry, table_row* next, int32_t size, uint32_t child, uint32_t bits,
-                         uint16_t leaf_length) {
-  // A leaf's entry: length and symbol (its node number); an internal node's:
-  // its number, for the walk beyond the table.
-  uint32_t internal = child >= static_cast<uint32_t>(code_symbols);
-  entry[bits] = static_cast<uint16_t>(child | (leaf_length & (internal - 1)));
-  next->node[size] = static_cast<int16_t>(child);
-  next->bits[size] = static_cast<uint16_t>(bits);
-  return size + static_cast<int32_t>(internal);
-}
+// The internal nodes of the depth being filled and of the next one, each as
+// its node number (low half) and the path bits that lead to it (high half):
+// a walk down the tree one depth at a time, never deeper than the table.
+uint32_t walk_queue[code_symbols];
 
 }  // namespace
 
-void fill_code_table(const code_model* model, code_table* table) {
+void fill_code_table(const joined_pair joined_children[code_symbols - 1], code_table* table) {
   // After depth d the first 2^d entries decode d bits. Going one deeper
   // doubles them, then the two children of every internal node of depth d
   // overwrite the two copies of its entry. No loop depends on a code length.
   uint16_t* entry = table->entry;
-  table_row* row = &rows[0];
-  table_row* next = &rows[1];
-  row->node[0] = static_cast<int16_t>(root_node);
-  row->bits[0] = 0;
-  row->size = 1;
+  const uint32_t* queue = walk_queue;
+  uint32_t* next = walk_queue;
+  *next++ = root_node;
   for (uint32_t depth = 1; depth <= table_bits; ++depth) {
     uint32_t half = 1u << (depth - 1);
-    if (depth > 1) memcpy(entry + half, entry, half * sizeof *entry);
-    uint16_t leaf_length = static_cast<uint16_t>(depth << entry_length_shift);
-    int32_t size = 0;
-    for (int32_t i = 0; i < row->size; ++i) {
-      const int16_t* children = model->joined_children[row->node[i] - code_symbols];
-      uint32_t bits = row->bits[i];
-      size = add_child(entry, next, size, static_cast<uint32_t>(children[0]), bits, leaf_length);
-      size = add_child(entry, next, size, static_cast<uint32_t>(children[1]), bits | half, leaf_length);
+    for (uint32_t i = 0; i < half && depth > 1; ++i) entry[half + i] = entry[i];
+    uint32_t leaf_length = depth << entry_length_shift;
+    const uint32_t* depth_end = next;
+    for (; queue < depth_end; ++queue) {
+      uint32_t bits = *queue >> 16;
+      const int16_t* children = joined_children[(*queue & 0xFFFF) - code_symbols];
+      for (uint32_t bit = 0; bit < 2; ++bit) {
+        // A leaf's entry: length and symbol (its node number); an internal
+        // node's: its number, for the walk beyond the table, and a place in
+        // the queue for the next depth.
+        uint32_t child = static_cast<uint16_t>(children[bit]);
+        uint32_t child_bits = bits | (bit ? half : 0);
+        uint32_t internal = child >> 9;  // node numbers from 512 up
+        entry[child_bits] = static_cast<uint16_t>(child | (leaf_length & (internal - 1)));
+        *next = child | child_bits << 16;
+        next += internal;
+      }
     }
-    next->size = size;
-    table_row* done = row;
-    row = next;
-    next = done;
   }
 }

@@ -37,5 +37,5 @@ struct code_table {
   uint16_t entry[table_size];
 };
 
-// Fills the table from the model's tree, as its last rebuild left it.
-void fill_code_table(const code_model* model, code_table* table);
+// Fills the table from a tree given as its joined nodes' children.
+void fill_code_table(const joined_pair joined_children[code_symbols - 1], code_table* table);

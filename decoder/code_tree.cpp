@@ -1,10 +1,110 @@
-// The tree rebuild in linear time for the joins: the sorted leaves and the
-// nodes made so far are kept apart and merged by weight as they are taken,
-// which gives the same list as placing each new node by a scan from the back.
+// The tree rebuild without the quadratic placement: the leaf list is kept
+// sorted from one rebuild to the next, and the joins merge the sorted leaves
+// with the joined nodes, which are made in order of weight, as two queues.
 // The working arrays are process-wide like the models: one rebuild at a time.
 #include "decoder/code_tree.h"
 
-#include <string.h>
+namespace {
+
+// The list's weights by position, heaviest first, behind a sentinel heavier
+// than any weight: the joins read the list from its back (position 511)
+// towards its front and one place beyond.
+int32_t weights_behind_sentinel[1 + code_symbols];
+int32_t* const list_weight = weights_behind_sentinel + 1;
+
+// Weights of the joined nodes in order of making (they never decrease),
+// then a sentinel for the node not made yet.
+int32_t joined_weight[code_symbols];
+// Where each joined node went: its parent's child slot, 2 * parent + bit.
+int16_t taken_into[code_symbols - 1];
+// Runs of two or more joined nodes of equal weight: first node, one past last.
+int16_t tie_runs[code_symbols / 2 + 1][2];
+
+// A stable sort by descending weight of a list that the previous rebuild left
+// sorted by the counts of then: only symbols whose counts grew can stand
+// behind a lighter entry, and they move forward past the lighter entries
+// only, so ties keep the list's order.
+void sort_leaf_list(const int32_t frequency_table[code_symbols], int16_t leaf_list[code_symbols]) {
+  list_weight[-1] = INT32_MAX;
+  for (int32_t p = 0; p < code_symbols; ++p) list_weight[p] = frequency_table[leaf_list[p]];
+  for (int32_t p = 1; p < code_symbols; ++p) {
+    int32_t weight = list_weight[p];
+    if (weight <= list_weight[p - 1]) continue;
+    int16_t symbol = leaf_list[p];
+    int32_t q = p;
+    do {
+      list_weight[q] = list_weight[q - 1];
+      leaf_list[q] = leaf_list[q - 1];
+      --q;
+    } while (list_weight[q - 1] < weight);  // the sentinel stops it at 0
+    list_weight[q] = weight;
+    leaf_list[q] = symbol;
+  }
+}
+
+// The joins over the sorted list. Each takes the two last entries of the
+// list, the later one as child1. A joined node stands behind the leaves of
+// its weight, so on equal weights the joined node is taken first; nodes are
+// made in order of non-decreasing weight, so the joined nodes in the list are
+// taken lightest first, like a queue, except that among equal weights the
+// newest stands furthest back and is taken first. The queue takes them oldest
+// first; the children are put right afterwards: a run of equal weights is
+// complete before its first node is taken (any node made later includes a
+// node of the run, or a heavier one), so the k-th taken of the run is the
+// k-th from its end.
+void join_leaf_list(const int16_t leaf_list[code_symbols], joined_pair children[code_symbols - 1]) {
+  int16_t* child = &children[0][0];  // child slot 2k + bit of joined node k
+  int32_t leaf = code_symbols - 1;   // the lightest leaf not taken
+  int32_t joined = 0;                // the oldest joined node not taken
+  int32_t leaf_weight = list_weight[leaf];
+  int32_t joined_head = INT32_MAX;  // none made yet
+  joined_weight[0] = INT32_MAX;
+  int32_t run_start = 0;
+  int32_t last_weight = -1;
+  int32_t runs = 0;
+  for (int32_t made = 0; made < code_symbols - 1; ++made) {
+    int32_t sum = 0;
+    for (int32_t bit = 1; bit >= 0; --bit) {
+      int32_t slot = 2 * made + bit;
+      if (joined_head <= leaf_weight) {
+        sum += joined_head;
+        child[slot] = static_cast<int16_t>(code_symbols + joined);
+        taken_into[joined] = static_cast<int16_t>(slot);
+        joined_head = joined_weight[++joined];
+      } else {
+        sum += leaf_weight;
+        child[slot] = leaf_list[leaf];
+        leaf_weight = list_weight[--leaf];
+      }
+    }
+    joined_weight[made] = sum;
+    joined_weight[made + 1] = INT32_MAX;
+    if (joined == made) joined_head = sum;
+    // A heavier node ends the run before it; runs of one need nothing.
+    int32_t heavier = sum != last_weight;
+    tie_runs[runs][0] = static_cast<int16_t>(run_start);
+    tie_runs[runs][1] = static_cast<int16_t>(made);
+    runs += heavier & (made - run_start >= 2);
+    run_start = heavier ? made : run_start;
+    last_weight = sum;
+  }
+  tie_runs[runs][0] = static_cast<int16_t>(run_start);
+  tie_runs[runs][1] = static_cast<int16_t>(code_symbols - 1);
+  runs += code_symbols - 1 - run_start >= 2;
+  for (int32_t r = 0; r < runs; ++r) {
+    int32_t first = tie_runs[r][0];
+    int32_t end = tie_runs[r][1];
+    for (int32_t n = first; n < end; ++n) {
+      child[taken_into[n]] = static_cast<int16_t>(code_symbols + first + end - 1 - n);
+    }
+  }
+}
+
+// The list and children of build_code_tree's callers without their own.
+int16_t spare_list[code_symbols];
+joined_pair spare_children[code_symbols - 1];
+
+}  // namespace
 
 void reset_model(code_model* model) {
   for (int32_t s = 0; s < code_symbols; ++s) {
@@ -13,125 +113,40 @@ void reset_model(code_model* model) {
   }
 }
 
-namespace {
-
-// Sort keys of the leaves, in list order. Ascending keys are descending
-// weights; equal weights are ordered by the position the leaf was placed at;
-// the low bits carry the symbol.
-uint64_t leaf_keys[code_symbols];
-
-inline uint64_t leaf_key(int32_t weight, int32_t position, int32_t symbol) {
-  // Signed weights, heaviest first, as unsigned ascending numbers.
-  uint32_t descending = static_cast<uint32_t>(weight) ^ 0x7FFFFFFFu;
-  return static_cast<uint64_t>(descending) << 32 | static_cast<uint32_t>(position) << 16 |
-         static_cast<uint32_t>(symbol);
-}
-
-// The list from its back (lightest first) while the joins run: the leaves,
-// then a sentinel heavier than any weight (weights stay below 2^31 - 512).
-int32_t leaf_weight[code_symbols + 1];
-int16_t leaf_node[code_symbols];
-// Weights of the joined nodes in order of making; they never decrease.
-int32_t joined_weight[code_symbols - 1];
-// The lightest group of joined nodes still in the list, by number of making,
-// the newest (the one nearest the back of the list) on top.
-int16_t lightest_group[code_symbols - 1];
-
-}  // namespace
-
 void build_code_tree(const int32_t frequency_table[code_symbols], int32_t order_table[code_symbols],
                      code_node node_table[code_nodes], code_node* node_list[code_symbols],
-                     int16_t (*joined_children)[2]) {
+                     joined_pair* joined_children) {
+  if (joined_children == nullptr) joined_children = spare_children;
+  int16_t* list = spare_list;
+  for (int32_t s = 0; s < code_symbols; ++s) list[order_table[s]] = static_cast<int16_t>(s);
+  sort_leaf_list(frequency_table, list);
+  for (int32_t p = 0; p < code_symbols; ++p) order_table[list[p]] = p;
+  join_leaf_list(list, joined_children);
+
   for (int32_t s = 0; s < code_symbols; ++s) {
     code_node& leaf = node_table[s];
     leaf.symbol = s;
     leaf.weight = frequency_table[s];
     leaf.child0 = nullptr;
     leaf.child1 = nullptr;
-    leaf_keys[order_table[s]] = leaf_key(frequency_table[s], order_table[s], s);
   }
-
-  // The leaves come in the order of the previous rebuild, so the list is
-  // nearly sorted: an insertion sort, which finds the place of a leaf that
-  // moves far by halving.
-  uint64_t* keys = leaf_keys;
-  for (int32_t i = 1; i < code_symbols; ++i) {
-    uint64_t key = keys[i];
-    if (keys[i - 1] < key) continue;
-    int32_t j = i - 1;  // keys[j] > key
-    for (int near = 0; near < 8 && j > 0 && keys[j - 1] > key; ++near) --j;
-    if (j > 0 && keys[j - 1] > key) {
-      int32_t low = 0;
-      int32_t high = j - 1;
-      while (low < high) {
-        int32_t middle = (low + high) / 2;
-        if (keys[middle] > key) {
-          high = middle;
-        } else {
-          low = middle + 1;
-        }
-      }
-      j = low;
-    }
-    memmove(keys + j + 1, keys + j, static_cast<size_t>(i - j) * sizeof key);
-    keys[j] = key;
-  }
-  for (int32_t p = 0; p < code_symbols; ++p) {
-    int32_t s = static_cast<int32_t>(keys[p] & 0x1FF);
-    order_table[s] = p;
-    leaf_weight[code_symbols - 1 - p] = frequency_table[s];
-    leaf_node[code_symbols - 1 - p] = static_cast<int16_t>(s);
-  }
-  leaf_weight[code_symbols] = INT32_MAX;
-
-  // Each join takes the last two entries of the list, the later one as
-  // child1. A joined node stands behind the leaves of its weight and behind
-  // the older joined nodes of its weight; as nodes are made in order of
-  // non-decreasing weight, the joined nodes in the list are the lightest
-  // group (newest taken first) and the heavier ones made after it.
-  int32_t leaves_taken = 0;
-  int32_t group_size = 0;
-  int32_t lightest = INT32_MAX;  // weight of the lightest group; none: the sentinel
-  int32_t heavier_from = 0;      // the heavier joined nodes: numbers heavier_from up to made - 1
-  int32_t made = 0;
-  auto take = [&](int32_t* weight) -> int32_t {
-    if (lightest <= leaf_weight[leaves_taken]) {
-      *weight = lightest;
-      int32_t number = lightest_group[--group_size];
-      if (group_size == 0) {
-        if (heavier_from < made) {
-          lightest = joined_weight[heavier_from];
-          do {
-            lightest_group[group_size++] = static_cast<int16_t>(heavier_from++);
-          } while (heavier_from < made && joined_weight[heavier_from] == lightest);
-        } else {
-          lightest = INT32_MAX;
-        }
-      }
-      return code_symbols + number;
-    }
-    *weight = leaf_weight[leaves_taken];
-    return leaf_node[leaves_taken++];
-  };
-  for (; made < code_symbols - 1; ++made) {
-    int32_t last_weight, before_last_weight;
-    int32_t last = take(&last_weight);
-    int32_t before_last = take(&before_last_weight);
-    int32_t weight = before_last_weight + last_weight;
-    code_node& node = node_table[code_symbols + made];
-    node.weight = weight;
-    node.child0 = &node_table[before_last];
-    node.child1 = &node_table[last];
-    joined_weight[made] = weight;
-    if (joined_children) {
-      joined_children[made][0] = static_cast<int16_t>(before_last);
-      joined_children[made][1] = static_cast<int16_t>(last);
-    }
-    if (heavier_from == made && (group_size == 0 || weight == lightest)) {
-      lightest_group[group_size++] = static_cast<int16_t>(made);
-      lightest = weight;
-      heavier_from = made + 1;
-    }
+  for (int32_t k = 0; k < code_symbols - 1; ++k) {
+    code_node& node = node_table[code_symbols + k];
+    node.weight = joined_weight[k];
+    node.child0 = &node_table[joined_children[k][0]];
+    node.child1 = &node_table[joined_children[k][1]];
   }
   node_list[0] = &node_table[root_node];
+}
+
+void reset_list_model(list_model* model) {
+  for (int32_t s = 0; s < code_symbols; ++s) {
+    model->frequency_table[s] = 1;
+    model->leaf_list[s] = static_cast<int16_t>(s);
+  }
+}
+
+void rebuild_list_model(list_model* model) {
+  sort_leaf_list(model->frequency_table, model->leaf_list);
+  join_leaf_list(model->leaf_list, model->joined_children);
 }

@@ -22,6 +22,10 @@ struct code_node {
 
 inline bool is_leaf(const code_node* node) { return node->child0 == nullptr; }
 
+// The children (child0, child1) of joined node 512 + k, as node numbers:
+// 0 to 511 are the leaves (the symbols), 512 and up the joined nodes.
+typedef int16_t joined_pair[2];
+
 // One code: its counts, the leaf order of the last rebuild, and the tree
 // (the four tables of the format, and the joined nodes' children once more).
 // Counts start at 1 and grow by one per decoded symbol, so a model's total
@@ -36,9 +40,8 @@ struct code_model {
   // The list of the joins, heaviest first; afterwards [0] is the root, the
   // only entry read after a rebuild.
   code_node* node_list[code_symbols];
-  // The children (child0, child1) of joined node 512 + k as node numbers:
-  // the links of node_table once more, for the lookup table fill.
-  int16_t joined_children[code_symbols - 1][2];
+  // The links of node_table once more, as numbers.
+  joined_pair joined_children[code_symbols - 1];
 };
 
 // Counts 1 and the identity order: the state at the start of every entry.
@@ -51,7 +54,7 @@ void reset_model(code_model* model);
 // `joined_children` (may be null) receives the children as numbers.
 void build_code_tree(const int32_t frequency_table[code_symbols], int32_t order_table[code_symbols],
                      code_node node_table[code_nodes], code_node* node_list[code_symbols],
-                     int16_t (*joined_children)[2] = nullptr);
+                     joined_pair* joined_children = nullptr);
 
 inline void rebuild_model(code_model* model) {
   build_code_tree(model->frequency_table, model->order_table, model->node_table, model->node_list,
@@ -61,3 +64,17 @@ inline void rebuild_model(code_model* model) {
 inline int32_t node_index(const code_node* node_table, const code_node* node) {
   return static_cast<int32_t>(node - node_table);
 }
+
+// The decoder's form of a code: the same counts and rebuild rules, with the
+// leaf order kept as the list itself (the symbol at each position: the order
+// table turned around, which the next sort starts from) and the tree kept as
+// the joined nodes' children only, which is all that decoding walks.
+struct list_model {
+  int32_t frequency_table[code_symbols];
+  int16_t leaf_list[code_symbols];
+  joined_pair joined_children[code_symbols - 1];
+};
+
+void reset_list_model(list_model* model);
+// The same tree as build_code_tree makes from the same counts and order.
+void rebuild_list_model(list_model* model);

@@ -7,8 +7,8 @@
 #include "decoder/code_tree.h"
 #include "decoder/coded_data.h"
 
-extern code_model main_model;
-extern code_model distance_model;
+extern list_model main_model;
+extern list_model distance_model;
 // Lookup tables of the two trees, filled at every rebuild point.
 extern code_table main_table;
 extern code_table distance_table;

@@ -29,21 +29,21 @@ inline uint64_t bits_at(const uint8_t* bytes, uint32_t cursor) {
 }
 
 // The symbol at the front of `bits`; adds its code length to `cursor`.
-inline int32_t decode(const code_table& table, const code_model& model, uint64_t bits, uint32_t* cursor) {
+inline int32_t decode(const code_table& table, const list_model& model, uint64_t bits, uint32_t* cursor) {
   uint32_t entry = table.entry[bits & (table_size - 1)];
   uint32_t length = entry >> entry_length_shift;
   if (length != 0) {
     *cursor += length;
     return static_cast<int32_t>(entry & (code_symbols - 1));
   }
-  const code_node* node = &model.node_table[entry & entry_value_mask];
+  int32_t node = static_cast<int32_t>(entry & entry_value_mask);
   length = table_bits;
   do {
-    node = (bits >> length) & 1 ? node->child1 : node->child0;
+    node = model.joined_children[node - code_symbols][(bits >> length) & 1];
     ++length;
-  } while (!is_leaf(node));
+  } while (node >= code_symbols);
   *cursor += length;
-  return node->symbol;
+  return node;
 }
 
 // Leaves the block reader and the bit reader as read_bit would have: the

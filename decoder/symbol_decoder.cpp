@@ -7,8 +7,8 @@
 #include "decoder/decoder_state.h"
 #include "decoder/output_window.h"
 
-code_model main_model;
-code_model distance_model;
+list_model main_model;
+list_model distance_model;
 code_table main_table;
 code_table distance_table;
 int32_t produced;
@@ -34,21 +34,21 @@ namespace {
 // same tree: the rebuild is skipped.
 int32_t built_total[2];
 
-void rebuild(code_model* model, code_table* table, int32_t* total_built_from) {
+void rebuild(list_model* model, code_table* table, int32_t* total_built_from) {
   int32_t total = 0;
   for (int32_t count : model->frequency_table) total += count;
   if (total == *total_built_from) return;
-  rebuild_model(model);
-  fill_code_table(model, table);
+  rebuild_list_model(model);
+  fill_code_table(model->joined_children, table);
   *total_built_from = total;
 }
 
-int32_t walk_tree(const code_model& model) {
-  const code_node* node = model.node_list[0];
+int32_t walk_tree(const list_model& model) {
+  int32_t node = root_node;
   do {
-    node = read_bit() ? node->child1 : node->child0;
-  } while (!is_leaf(node));
-  return node->symbol;
+    node = model.joined_children[node - code_symbols][read_bit()];
+  } while (node >= code_symbols);
+  return node;
 }
 
 int32_t read_extra_bits(int count) {
@@ -82,8 +82,8 @@ void decode_symbol_bitwise() {
 void expand_entry(int32_t expanded_size) {
   bit_count = 0;
   window_reset();
-  reset_model(&main_model);
-  reset_model(&distance_model);
+  reset_list_model(&main_model);
+  reset_list_model(&distance_model);
   produced = 0;
   symbol_count = 0;
   while (produced < expanded_size && cancel_requested == 0) {
