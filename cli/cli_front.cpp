@@ -1,5 +1,6 @@
 #include "cli/cli_front.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -255,8 +256,21 @@ void report(const std::string& text) {
   if (progress) {
     progress->print(stderr, line);
   } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    console_write(stderr, line + "\n");
   }
+}
+
+void print_to(FILE* stream, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  va_list again;
+  va_copy(again, arguments);
+  int size = std::vsnprintf(nullptr, 0, format, arguments);
+  va_end(arguments);
+  std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+  if (size > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  console_write(stream, text);
 }
 
 void fail(int code, const std::string& text) {

@@ -4,6 +4,7 @@
 // the command line when there is none; a progress line shows how far the
 // archive has been read.
 #pragma once
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,8 @@ void stop_progress();
 
 // "quorvex: " and the text, on stderr.
 void report(const std::string& text);
+// printf to stdout or stderr, through the console (see console_write).
+void print_to(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
 [[noreturn]] void fail(int code, const std::string& text);
 
 // One line typed on the terminal, the prompt on stderr; nothing at the end of

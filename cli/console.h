@@ -13,10 +13,13 @@
 
 #include "platform/platform.h"
 
-// The arguments as UTF-8, and the console set up to show UTF-8 output. main
-// calls it first. Windows takes the arguments from the wide command line, so
-// that no character is lost to the ANSI code page.
+// The arguments as UTF-8; main calls it first. Windows takes them from the
+// wide command line, so that no character is lost to the ANSI code page.
 std::vector<std::string> console_start(int argc, char** argv);
+
+// UTF-8 text to stdout or stderr: on a console as its characters, whatever
+// the console's code page; into a file or pipe as the bytes.
+void console_write(FILE* stream, const std::string& utf8);
 
 // The file layer of the system: POSIX calls on code page 932 paths made
 // UTF-8, or the Win32 calls on ANSI code page paths.

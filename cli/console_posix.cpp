@@ -29,6 +29,8 @@ bool take(bool converted, byte_string* text, std::string* out) {
 
 std::vector<std::string> console_start(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
+void console_write(FILE* stream, const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stream); }
+
 const file_layer& system_file_layer() { return posix_file_layer; }
 
 std::string system_error_text(int code) { return strerror(code); }
@@ -64,7 +66,7 @@ std::optional<std::string> console_read_line(const std::string& prompt, bool ech
     silent.c_lflag &= static_cast<tcflag_t>(~ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
   }
-  std::fprintf(stderr, "%s", prompt.c_str());
+  console_write(stderr, prompt);
   std::fflush(stderr);
   std::string line;
   bool complete = false;
@@ -84,7 +86,7 @@ std::optional<std::string> console_read_line(const std::string& prompt, bool ech
   }
   if (quiet) {
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    std::fprintf(stderr, "\n");
+    console_write(stderr, "\n");
   }
   if (!complete) return std::nullopt;
   return line;

@@ -1,10 +1,12 @@
 // The tool's system calls on Windows: the console API, the code page
-// conversions of kernel32 and the stub's own file layer. The console shows
-// UTF-8 output through code page 65001 while the tool runs.
+// conversions of kernel32 and the stub's own file layer. Text goes to a
+// console as UTF-16 (WriteConsoleW), so that it shows whatever the console's
+// code page; the C runtime would pass it through the code page.
 #include <windows.h>
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "cli/console.h"
@@ -19,10 +21,10 @@ namespace {
 constexpr UINT code_page_932 = 932;
 
 volatile LONG interrupt_seen;
+volatile LONG line_being_read;
 void (*interrupt_action)();
 
 // What console_start changed, to be put back when the process ends.
-UINT saved_output_code_page;
 HANDLE redrawn_console = INVALID_HANDLE_VALUE;
 DWORD saved_error_mode;
 
@@ -36,8 +38,22 @@ bool is_console(FILE* stream) {
 }
 
 void restore_console() {
-  if (saved_output_code_page) SetConsoleOutputCP(saved_output_code_page);
   if (redrawn_console != INVALID_HANDLE_VALUE) SetConsoleMode(redrawn_console, saved_error_mode);
+}
+
+// Ends a console read waiting for its line with an Enter key. Windows ends
+// the read on Ctrl-C by itself; Wine does not.
+void end_waiting_read() {
+  INPUT_RECORD keys[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    keys[i].EventType = KEY_EVENT;
+    keys[i].Event.KeyEvent.bKeyDown = i == 0;
+    keys[i].Event.KeyEvent.wRepeatCount = 1;
+    keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+    keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+  }
+  DWORD written;
+  WriteConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), keys, 2, &written);
 }
 
 BOOL WINAPI on_console_event(DWORD event) {
@@ -48,6 +64,7 @@ BOOL WINAPI on_console_event(DWORD event) {
     return FALSE;
   }
   if (interrupt_action) interrupt_action();
+  if (line_being_read) end_waiting_read();
   return TRUE;
 }
 
@@ -94,10 +111,6 @@ std::vector<std::string> console_start(int argc, char** argv) {
   } else {
     arguments.assign(argv, argv + argc);
   }
-  if (is_console(stdout) || is_console(stderr)) {
-    saved_output_code_page = GetConsoleOutputCP();
-    SetConsoleOutputCP(CP_UTF8);
-  }
   // The progress line is redrawn with "\r" and "\x1b[K".
   HANDLE error = handle_of(stderr);
   DWORD mode;
@@ -110,6 +123,22 @@ std::vector<std::string> console_start(int argc, char** argv) {
   }
   std::atexit(restore_console);
   return arguments;
+}
+
+void console_write(FILE* stream, const std::string& utf8) {
+  std::wstring wide;
+  if (!is_console(stream) || !wide_from(CP_UTF8, utf8, &wide)) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    return;
+  }
+  std::fflush(stream);  // what the C runtime holds comes first
+  HANDLE console = handle_of(stream);
+  for (size_t done = 0; done < wide.size();) {
+    DWORD written = 0;
+    DWORD count = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 8192));
+    if (!WriteConsoleW(console, wide.data() + done, count, &written, nullptr) || written == 0) return;
+    done += written;
+  }
 }
 
 const file_layer& system_file_layer() { return win32_file_layer; }
@@ -159,10 +188,10 @@ std::optional<std::string> console_read_line(const std::string& prompt, bool ech
   if (!GetConsoleMode(input, &saved)) return std::nullopt;
   DWORD mode = saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT;
   SetConsoleMode(input, echo ? mode | ENABLE_ECHO_INPUT : mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  std::fprintf(stderr, "%s", prompt.c_str());
-  std::fflush(stderr);
+  console_write(stderr, prompt);
   std::wstring line;
   bool complete = false;
+  InterlockedExchange(&line_being_read, 1);
   while (!interrupt_seen) {
     wchar_t chunk[256];
     DWORD got = 0;
@@ -181,8 +210,12 @@ std::optional<std::string> console_read_line(const std::string& prompt, bool ech
       break;
     }
   }
+  InterlockedExchange(&line_being_read, 0);
+  // Nothing typed for this question, nor the Enter that ended it, is left
+  // for the next reader.
+  if (interrupt_seen) FlushConsoleInputBuffer(input);
   SetConsoleMode(input, saved);
-  if (!echo) std::fprintf(stderr, "\n");
+  if (!echo) console_write(stderr, "\n");
   // Ctrl-Z at the start of a line ends the input, as on any console.
   if (!complete || interrupt_seen || (!line.empty() && line[0] == 0x1A)) return std::nullopt;
   return utf8_of(line);

@@ -54,7 +54,7 @@ struct options {
 enum long_only : int { option_json = 256, option_overwrite };
 
 [[noreturn]] void usage_failure(const char* usage, const std::string& problem) {
-  std::fprintf(stderr, "quorvex: %s\n%s", problem.c_str(), usage);
+  print_to(stderr, "quorvex: %s\n%s", problem.c_str(), usage);
   std::exit(exit_usage);
 }
 
@@ -79,7 +79,7 @@ options parse(command which, int argc, char** argv) {
     }
     switch (c) {
       case 'h':
-        std::fputs(usage, stdout);
+        print_to(stdout, "%s", usage);
         std::exit(exit_success);
       case 'p':
         o.password = optarg;
@@ -232,15 +232,15 @@ void print_entry(bool is_folder) {
                                   : "\"creation\":" + std::to_string(filetime_value(creation_time)) +
                                         ",\"access\":" + std::to_string(filetime_value(last_access_time)) +
                                         ",\"write\":" + std::to_string(filetime_value(last_write_time));
-    std::printf("{\"name\":%s,\"type\":\"%s\",\"size\":%u,%s}\n", json_string(utf8_text(name.c_str(), true)).c_str(),
+    print_to(stdout, "{\"name\":%s,\"type\":\"%s\",\"size\":%u,%s}\n", json_string(utf8_text(name.c_str(), true)).c_str(),
                 is_folder ? "dir" : "file", is_folder ? 0u : size, times.c_str());
     return;
   }
   std::string shown = shown_text(name.c_str(), true);
   if (is_folder) {
-    std::printf("%-4s %12s  %-19s  %s/\n", "dir", "-", "-", shown.c_str());
+    print_to(stdout, "%-4s %12s  %-19s  %s/\n", "dir", "-", "-", shown.c_str());
   } else {
-    std::printf("%-4s %12u  %-19s  %s\n", "file", size, time_text(last_write_time).c_str(), shown.c_str());
+    print_to(stdout, "%-4s %12u  %-19s  %s\n", "file", size, time_text(last_write_time).c_str(), shown.c_str());
   }
 }
 
@@ -276,7 +276,7 @@ void observe_entry(bool is_folder) {
 
 void print_header(bool json) {
   if (json) {
-    std::printf("{\"comment\":%s,\"launch\":%s,\"protected\":%s}\n",
+    print_to(stdout, "{\"comment\":%s,\"launch\":%s,\"protected\":%s}\n",
                 json_string(utf8_text(session.comment.c_str(), false)).c_str(),
                 json_string(utf8_text(text_c_str(&launch_target), true)).c_str(), archive_protected ? "true" : "false");
     return;
@@ -291,9 +291,9 @@ void print_header(bool json) {
     text += (text.empty() ? "" : "\n           ") + shown_text(line.c_str(), false);
     at = end == std::string::npos ? session.comment.size() : end + 1;
   }
-  std::printf("Comment:   %s\n", text.empty() ? "(none)" : text.c_str());
-  std::printf("Launch:    %s\n", launch.empty() ? "(none)" : launch.c_str());
-  std::printf("Protected: %s\n", archive_protected ? "yes" : "no");
+  print_to(stdout, "Comment:   %s\n", text.empty() ? "(none)" : text.c_str());
+  print_to(stdout, "Launch:    %s\n", launch.empty() ? "(none)" : launch.c_str());
+  print_to(stdout, "Protected: %s\n", archive_protected ? "yes" : "no");
   std::fflush(stdout);
 }
 
@@ -346,7 +346,7 @@ int run_command(command which, int argc, char** argv) {
   }
   if (which == command::test) {
     if (run.length_mismatch) return exit_damaged;
-    std::printf("%s: sound: %lld files, %lld folders, %lld bytes\n", o.archive.c_str(),
+    print_to(stdout, "%s: sound: %lld files, %lld folders, %lld bytes\n", o.archive.c_str(),
                 static_cast<long long>(run.files), static_cast<long long>(run.folders),
                 static_cast<long long>(run.bytes));
   }

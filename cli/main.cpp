@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_front.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 
@@ -43,10 +44,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, c.name) == 0) return c.run(argc - 1, argv + 1);
   }
   if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
-    std::fputs(usage, stdout);
+    print_to(stdout, "%s", usage);
     return 0;
   }
-  if (*command) std::fprintf(stderr, "quorvex: unknown command %s\n", command);
-  std::fputs(usage, stderr);
+  if (*command) print_to(stderr, "quorvex: unknown command %s\n", command);
+  print_to(stderr, "%s", usage);
   return 2;
 }

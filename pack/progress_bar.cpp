@@ -100,7 +100,7 @@ void progress_bar::advance(uint64_t bytes) {
 
 void progress_bar::print(FILE* stream, const std::string& line) {
   clear();
-  std::fprintf(stream, "%s\n", line.c_str());
+  console_write(stream, line + "\n");
   std::fflush(stream);
   draw(true);
 }
@@ -119,14 +119,14 @@ void progress_bar::draw(bool now) {
   double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
   // One column short of the width, so that the terminal never wraps.
   std::string line = progress_line(done_, total_, rate, name_, console_columns() - 1);
-  std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+  console_write(stderr, "\r" + line + "\x1b[K");
   std::fflush(stderr);
   drawn_ = true;
 }
 
 void progress_bar::clear() {
   if (!drawn_) return;
-  std::fprintf(stderr, "\r\x1b[K");
+  console_write(stderr, "\r\x1b[K");
   std::fflush(stderr);
   drawn_ = false;
 }

@@ -3,9 +3,14 @@
 // through the Win32 file layer, Japanese names included.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,6 +36,27 @@ std::string text_of_file(const fs::path& file) {
   return text;
 }
 
+int exit_code_of(pid_t pid) {
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> windows_command(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {QUORVEX_SOURCE_DIR "/scripts/run-under-wine", "--session", QUORVEX_WINE_SESSION,
+                                      "wine", win32_build_file("quorvex.exe").string()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
+[[noreturn]] void exec_in(const std::vector<std::string>& command, const fs::path& folder) {
+  std::vector<std::string> copies = command;
+  std::vector<char*> argv;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (chdir(folder.c_str()) == 0) execvp(argv[0], argv.data());
+  _exit(127);
+}
+
 // Runs `arguments` in `folder` with stdout and stderr caught in files.
 tool_run run_in(const std::vector<std::string>& arguments, const fs::path& folder) {
   temp_dir caught;
@@ -40,22 +66,94 @@ tool_run run_in(const std::vector<std::string>& arguments, const fs::path& folde
     int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int null_fd = open("/dev/null", O_RDONLY);
-    if (out_fd < 0 || err_fd < 0 || null_fd < 0 || chdir(folder.c_str()) != 0) _exit(127);
+    if (out_fd < 0 || err_fd < 0 || null_fd < 0) _exit(127);
     dup2(null_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
-    std::vector<std::string> copies = arguments;
-    std::vector<char*> argv;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    exec_in(arguments, folder);
   }
   tool_run run;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
+  if (pid > 0) run.exit_code = exit_code_of(pid);
   run.out = text_of_file(out);
   run.err = text_of_file(err);
+  return run;
+}
+
+struct terminal_step {
+  std::string wait_for;  // shown after the previous step's text
+  std::string keys;      // then typed
+};
+
+// What Wine's console draws on a terminal without its escape sequences (it
+// moves the cursor over blanks) and carriage returns.
+std::string plain_text(const std::string& drawn) {
+  std::string text;
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    if (drawn[i] == '\x1b' && i + 1 < drawn.size() && drawn[i + 1] == '[') {
+      i += 2;
+      while (i < drawn.size() && !(drawn[i] >= '@' && drawn[i] <= '~')) ++i;
+    } else if (drawn[i] != '\r') {
+      text += drawn[i];
+    }
+  }
+  return text;
+}
+
+// The Windows tool with a console on a pseudo-terminal, typed at like a user.
+tool_run windows_tool_on_terminal(const std::vector<std::string>& arguments, const std::vector<terminal_step>& steps,
+                                  const fs::path& folder) {
+  int terminal = -1;
+  // Raw from the start: Wine's console echoes what it reads itself, and the
+  // terminal must not echo keys that come before Wine takes it over. Ctrl-C
+  // stays a signal, as on a user's terminal, and goes to Wine alone: no
+  // `timeout` in between to pass it on a second time.
+  termios raw = {};
+  cfmakeraw(&raw);
+  raw.c_lflag |= ISIG;
+  raw.c_cc[VINTR] = 0x03;
+  pid_t pid = forkpty(&terminal, nullptr, &raw, nullptr);
+  if (pid == 0) exec_in(windows_command(arguments), folder);
+  tool_run run;
+  if (pid < 0) {
+    ADD_FAILURE() << "forkpty failed";
+    return run;
+  }
+  std::string drawn;
+  size_t step = 0, seen = 0;
+  int status = 0;
+  bool ended = false, closed = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  // Wine's console may keep the terminal open after the program has ended:
+  // the end of the program ends the wait, after a last look at the output.
+  for (bool last_look = false; !last_look;) {
+    last_look = ended || std::chrono::steady_clock::now() > deadline;
+    pollfd p = {terminal, POLLIN, 0};
+    while (!closed && poll(&p, 1, 100) > 0) {
+      char buffer[4096];
+      ssize_t got = read(terminal, buffer, sizeof buffer);
+      if (got <= 0) closed = true;
+      else drawn.append(buffer, static_cast<size_t>(got));
+    }
+    // Once the terminal is closed there is nothing left but the end.
+    ended = ended || waitpid(pid, &status, closed ? 0 : WNOHANG) == pid;
+    if (step == steps.size()) continue;
+    size_t found = plain_text(drawn).find(steps[step].wait_for, seen);
+    if (found == std::string::npos) continue;
+    seen = found + steps[step].wait_for.size();
+    if (write(terminal, steps[step].keys.data(), steps[step].keys.size()) < 0) ADD_FAILURE() << "keys not typed";
+    ++step;
+  }
+  close(terminal);
+  if (!ended) {
+    ADD_FAILURE() << "the tool did not end in time";
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  run.exit_code = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = plain_text(drawn);
+  if (step < steps.size()) {
+    ADD_FAILURE() << "the terminal never showed \"" << steps[step].wait_for << "\"; it showed:\n" << run.out;
+  }
   return run;
 }
 
@@ -64,10 +162,9 @@ tool_run linux_tool(std::vector<std::string> arguments, const fs::path& folder) 
   return run_in(arguments, folder);
 }
 
-tool_run windows_tool(std::vector<std::string> arguments, const fs::path& folder) {
-  std::vector<std::string> command = {"timeout", "120", QUORVEX_SOURCE_DIR "/scripts/run-under-wine", "--session",
-                                      QUORVEX_WINE_SESSION, "wine", win32_build_file("quorvex.exe").string()};
-  command.insert(command.end(), arguments.begin(), arguments.end());
+tool_run windows_tool(const std::vector<std::string>& arguments, const fs::path& folder) {
+  std::vector<std::string> command = windows_command(arguments);
+  command.insert(command.begin(), {"timeout", "120"});
   return run_in(command, folder);
 }
 
@@ -175,6 +272,24 @@ TEST_F(ToolUnderWine, ExtractWritesEveryByteAndTimeIntoAJapaneseFolderGivenAsAWi
   tool_run always = windows_tool({"extract", "-d", "出力", "--overwrite", "always", "a.exe"}, dir.path());
   EXPECT_EQ(always.exit_code, 0) << dump(always);
   EXPECT_EQ(read_file(out / "資料" / "表.txt"), read_file(dir / "src" / "資料" / "表.txt"));
+}
+
+// On a console: the password is asked without echo and may be typed again,
+// and Ctrl-C at a question stops the run as Cancel does.
+TEST_F(ToolUnderWine, ConsoleAsksThePasswordWithoutEchoAndTakesCtrlCAsCancel) {
+  tool_run typed = windows_tool_on_terminal(
+      {"test", "locked.exe"},
+      {{"locked.exe:", "表の鍵x\r"}, {"wrong password", ""}, {"locked.exe:", password + "\r"}}, dir.path());
+  EXPECT_EQ(typed.exit_code, 0) << typed.out;
+  EXPECT_NE(typed.out.find("locked.exe: sound: 2 files, 2 folders, 40010 bytes"), std::string::npos) << typed.out;
+  EXPECT_EQ(typed.out.find("表"), std::string::npos) << typed.out;
+
+  write_file(dir / "out" / "readme.txt", std::string("mine"));
+  tool_run stopped =
+      windows_tool_on_terminal({"extract", "-d", "out", "a.exe"}, {{"Overwrite it?", "\x03"}}, dir.path());
+  EXPECT_EQ(stopped.exit_code, 7) << stopped.out;
+  EXPECT_NE(stopped.out.find("cancelled"), std::string::npos) << stopped.out;
+  EXPECT_EQ(read_file(dir / "out" / "readme.txt"), std::vector<uint8_t>({'m', 'i', 'n', 'e'}));
 }
 
 TEST_F(ToolUnderWine, PackIsLeftToTheLinuxBuild) {
