@@ -43,6 +43,7 @@ match_finder::match_finder(const uint8_t* data, size_t size, uint32_t nice_lengt
       chain_(chain),
       pair_head_(65536, none),
       triple_head_(size_t{1} << tree_hash_bits, none),
+      triple_older_(slot_mask + 1, none),
       tree_head_(size_t{1} << tree_hash_bits, none),
       children_(2 * (slot_mask + 1), none),
       older_(slot_mask + 1, none),
@@ -124,7 +125,8 @@ size_t match_finder::add_chain_candidates(size_t pos, match_candidate* out, size
   count = kept;
   const uint8_t* here = data_ + pos;
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(nice_length_, size_ - pos));
-  int32_t candidate = taken_whole ? none : older_[pos & slot_mask];
+  // Positions of 4 bytes or more have a chain.
+  int32_t candidate = taken_whole || size_ - pos < 4 ? none : older_[pos & slot_mask];
   for (int steps = chain_; steps > 0 && candidate != none; --steps) {
     size_t distance = pos - static_cast<size_t>(candidate);
     if (distance > farthest_match_distance) break;
@@ -173,37 +175,42 @@ size_t match_finder::find(size_t pos, match_candidate* out) {
     }
   }
   if (size_ - pos >= 3) {
-    uint32_t key = data_[pos] | data_[pos + 1] << 8 | data_[pos + 2] << 16;
-    uint32_t hash = (key * 2654435761u) >> (32 - tree_hash_bits);
-    int32_t previous = triple_head_[hash];
-    triple_head_[hash] = static_cast<int32_t>(pos);
-    if (previous != none && pos - static_cast<size_t>(previous) <= farthest_match_distance) {
-      const uint8_t* there = data_ + previous;
-      const uint8_t* here = data_ + pos;
+    // The nearest 3-byte match: the first position of the same hash with the
+    // same bytes (another value of the hash may have come in between).
+    const uint8_t* here = data_ + pos;
+    int32_t previous = enter_triple(pos);
+    for (int steps = 0; steps < 4 && previous != none; ++steps) {
+      size_t distance = pos - static_cast<size_t>(previous);
+      if (distance > farthest_match_distance) break;
+      const uint8_t* there = here - distance;
       if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
         uint32_t limit = static_cast<uint32_t>(std::min<size_t>(nice_length_, size_ - pos));
         uint32_t length = common_length(here, there, 3, limit);
-        if (length > longest) {
-          if (longest == 2 && out[count - 1].distance == pos - previous) --count;
-          out[count++] = {static_cast<uint16_t>(length), static_cast<uint16_t>(pos - previous)};
-          longest = length;
-        }
+        if (longest == 2 && out[count - 1].distance == distance) --count;
+        out[count++] = {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+        longest = length;
+        break;
       }
+      previous = triple_older_[static_cast<uint32_t>(previous) & slot_mask];
     }
   }
-  if (size_ - pos >= 4) {
-    count += walk(pos, out + count, longest);
-    if (chain_ > 0) count = add_chain_candidates(pos, out, count);
-  }
+  if (size_ - pos >= 4) count += walk(pos, out + count, longest);
+  if (chain_ > 0) count = add_chain_candidates(pos, out, count);
   return count;
+}
+
+int32_t match_finder::enter_triple(size_t pos) {
+  uint32_t key = data_[pos] | data_[pos + 1] << 8 | data_[pos + 2] << 16;
+  int32_t& head = triple_head_[(key * 2654435761u) >> (32 - tree_hash_bits)];
+  int32_t previous = head;
+  triple_older_[pos & slot_mask] = previous;
+  head = static_cast<int32_t>(pos);
+  return previous;
 }
 
 void match_finder::skip(size_t pos) {
   if (size_ - pos >= 2) pair_head_[data_[pos] | data_[pos + 1] << 8] = static_cast<int32_t>(pos);
-  if (size_ - pos >= 3) {
-    uint32_t key = data_[pos] | data_[pos + 1] << 8 | data_[pos + 2] << 16;
-    triple_head_[(key * 2654435761u) >> (32 - tree_hash_bits)] = static_cast<int32_t>(pos);
-  }
+  if (size_ - pos >= 3) enter_triple(pos);
   if (size_ - pos >= 4) walk(pos, nullptr, UINT32_MAX);
 }
 

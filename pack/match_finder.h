@@ -40,6 +40,8 @@ class match_finder {
  private:
   size_t walk(size_t pos, match_candidate* out, uint32_t longest);
   size_t add_chain_candidates(size_t pos, match_candidate* out, size_t count);
+  // Enters `pos` as the latest of its 3-byte hash; returns the one before.
+  int32_t enter_triple(size_t pos);
 
   const uint8_t* data_;
   size_t size_;
@@ -48,6 +50,7 @@ class match_finder {
   int chain_;
   std::vector<int32_t> pair_head_;    // latest position of each 2-byte value
   std::vector<int32_t> triple_head_;  // latest position of each 3-byte hash
+  std::vector<int32_t> triple_older_; // the previous position of the same 3-byte hash, per slot
   std::vector<int32_t> tree_head_;    // latest position of each 3-byte hash: root of its tree
   std::vector<int32_t> children_;     // smaller, larger: two per history slot
   std::vector<int32_t> older_;        // the previous position of the same hash, per slot

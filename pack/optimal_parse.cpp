@@ -117,6 +117,11 @@ void trace_in_force(model_state& state, size_t start, model_trace* trace) {
   trace_lengths(state.distance, trace->codes[0].distance);
 }
 
+// Costs of a piece stay below 2^32 sixteenths of a bit: a literal's code is
+// at most 44 bits, and the cheapest way to a position costs no more than
+// literals all the way.
+constexpr size_t longest_piece = size_t{1} << 20;
+
 // From here on the trees are rebuilt every 1024 symbols.
 constexpr int32_t settled_count = 2048;
 
@@ -215,7 +220,7 @@ void optimal_parser::find_matches(size_t start) {
   start_ = start;
   found_.clear();
   first_.clear();
-  size_t stop = start + std::max<size_t>(limits_.piece, 1);
+  size_t stop = start + std::clamp<size_t>(limits_.piece, 1, longest_piece);
   size_t pos = start;
   match_candidate at[most_candidates];
   while (pos < size_ && pos < stop) {

@@ -24,7 +24,7 @@ struct optimal_limits {
   uint32_t nice_length;  // a match this long is taken without weighing the bytes it covers
   int depth;             // tree nodes looked at per position
   int chain;             // hash chain positions looked at per position for cheaper distances
-  size_t piece;          // bytes parsed together
+  size_t piece;          // bytes parsed together (up to 1 MiB)
   outlook_source outlook;
 };
 
