@@ -14,36 +14,78 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bits are taken from li
 
 namespace {
 
-// A load yields at least 57 bits: enough for the longest main code and the
-// 12 extra bits, and for the longest distance code and its 4.
-constexpr int32_t load_bits = 57;
-static_assert(longest_code + long_match_bits <= load_bits, "a main code and its extra bits fit one load");
-// The second load starts at most 8 bytes after the first, and each reads 8:
-// 16 bytes ahead of the cursor must lie before the block's last data byte.
-constexpr int32_t bytes_per_symbol = 16;
+// After a refill the bit buffer holds at least 56 bits: enough for the
+// longest main code and the 12 extra bits, and after the next refill for the
+// longest distance code and its 4.
+constexpr uint32_t refilled_bits = 56;
+static_assert(longest_code + long_match_bits <= refilled_bits, "a main code and its extra bits fit one refill");
+// One symbol uses at most 44 + 12 + 44 + 4 bits, in the 13 bytes from the
+// one that holds its first bit; its two refills read 8 bytes each, the
+// second from up to 7 bytes after the first: 15 bytes from where the first
+// refill starts.
+constexpr int32_t symbol_bytes = 13;
+constexpr int32_t refill_reach = 15;
+// Wide copies of a match write up to this many bytes past its end.
+constexpr int32_t copy_overrun = 16;
 
-inline uint64_t bits_at(const uint8_t* bytes, uint32_t cursor) {
+inline uint64_t load_word(const uint8_t* bytes) {
   uint64_t word;
-  memcpy(&word, bytes + (cursor >> 3), sizeof word);
-  return word >> (cursor & 7);
+  memcpy(&word, bytes, sizeof word);
+  return word;
 }
 
-// The symbol at the front of `bits`; adds its code length to `cursor`.
-inline int32_t decode(const code_table& table, const list_model& model, uint64_t bits, uint32_t* cursor) {
-  uint32_t entry = table.entry[bits & (table_size - 1)];
+// The bits of the stream from the cursor on, in the order they are read, the
+// first in bit 0. `ahead` is the stream position of bit 0 of the next byte
+// to load, `count` how many bits from the buffer's bit 0 are valid; the bits
+// above them are either zero or the stream's own, so the next load may OR
+// the same bits in again.
+struct bit_window {
+  uint64_t bits;
+  uint32_t count;
+  const uint8_t* ahead;
+
+  void refill() {
+    bits |= load_word(ahead) << count;
+    ahead += (63 - count) >> 3;
+    count |= refilled_bits;
+  }
+  void drop(uint32_t n) {
+    bits >>= n;
+    count -= n;
+  }
+};
+
+// The symbol at the front of the window, which it then drops.
+inline int32_t decode(const code_table& table, const list_model& model, bit_window* in) {
+  uint32_t entry = table.entry[in->bits & (table_size - 1)];
   uint32_t length = entry >> entry_length_shift;
   if (length != 0) {
-    *cursor += length;
+    in->drop(length);
     return static_cast<int32_t>(entry & (code_symbols - 1));
   }
   int32_t node = static_cast<int32_t>(entry & entry_value_mask);
   length = table_bits;
   do {
-    node = model.joined_children[node - code_symbols][(bits >> length) & 1];
+    node = model.joined_children[node - code_symbols][(in->bits >> length) & 1];
     ++length;
   } while (node >= code_symbols);
-  *cursor += length;
+  in->drop(length);
   return node;
+}
+
+// Appends a match that ends at least copy_overrun bytes before the end of
+// the window buffer. Wide steps never read a byte that the same step writes.
+inline void copy_match(uint8_t* out, int32_t distance, int32_t length) {
+  const uint8_t* from = out - distance;
+  if (distance >= 16) {
+    for (int32_t k = 0; k < length; k += 16) memcpy(out + k, from + k, 16);
+  } else if (distance >= 8) {
+    for (int32_t k = 0; k < length; k += 8) memcpy(out + k, from + k, 8);
+  } else if (distance == 1) {
+    memset(out, *from, static_cast<size_t>(length));
+  } else {
+    for (int32_t k = 0; k < length; ++k) out[k] = from[k];
+  }
 }
 
 // Leaves the block reader and the bit reader as read_bit would have: the
@@ -57,55 +99,80 @@ void settle_input(int32_t block_start, uint32_t cursor) {
 }  // namespace
 
 bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
-  archive_stream_state& in = archive_stream;
-  int32_t offset = in.stream_position & (block_data_size - 1);
+  archive_stream_state& stream = archive_stream;
+  int32_t offset = stream.stream_position & (block_data_size - 1);
   // At offset 0 the next byte needs a block read (or the current byte was the
   // block's last): read_bit's business.
   if (offset == 0) return false;
   // Bit position in block_buffer of the next bit; the byte in use is the one
   // before `offset`.
   uint32_t cursor = bit_count ? static_cast<uint32_t>(offset - 1) * 8 + bit_count : static_cast<uint32_t>(offset) * 8;
-  int32_t last_start = in.block_length - 1 - bytes_per_symbol;
-  if (static_cast<int32_t>(cursor >> 3) > last_start) return false;
+  const uint8_t* bytes = stream.block_buffer;
+  // The refill pointer may stand at most at `last_ahead` before a symbol:
+  // the symbol's bits start at most there, so all of them lie before the
+  // block's last data byte, and every byte loaded lies in the buffer.
+  int32_t last_ahead = stream.block_length - 1 - symbol_bytes;
+  if (last_ahead > block_read_size - refill_reach) last_ahead = block_read_size - refill_reach;
+  if (static_cast<int32_t>(cursor >> 3) + 7 > last_ahead) return false;
+  const uint8_t* ahead_limit = bytes + last_ahead;
 
-  const uint8_t* bytes = in.block_buffer;
-  int32_t block_start = in.stream_position - offset;
+  bit_window in = {0, 0, bytes + (cursor >> 3)};
+  in.refill();
+  in.drop(cursor & 7);
+
+  int32_t* main_counts = main_model.frequency_table;
+  int32_t* distance_counts = distance_model.frequency_table;
+  int32_t block_start = stream.stream_position - offset;
   int32_t count = symbol_count;
   int32_t done = produced;
-  do {
-    uint64_t bits = bits_at(bytes, cursor);
-    uint32_t before = cursor;
-    int32_t s = decode(main_table, main_model, bits, &cursor);
-    ++main_model.frequency_table[s];
+  uint8_t* out = window_buffer + (output_position - window_base);
+  uint8_t* const window_end = window_buffer + window_size;
+  for (;;) {
+    in.refill();
+    int32_t s = decode(main_table, main_model, &in);
+    ++main_counts[s];
     if (s < first_length_symbol) {
-      window_put(static_cast<uint8_t>(s));
+      if (out == window_end) {
+        output_position = done;
+        window_shift();
+        out = window_buffer + (done - window_base);
+      }
+      *out++ = static_cast<uint8_t>(s);
       ++done;
     } else {
       int32_t match_length = s - length_bias;
       if (s == long_match_symbol) {
-        match_length += static_cast<int32_t>((bits >> (cursor - before)) & ((1u << long_match_bits) - 1));
-        cursor += long_match_bits;
+        match_length += static_cast<int32_t>(in.bits & ((1u << long_match_bits) - 1));
+        in.drop(long_match_bits);
       }
-      bits = bits_at(bytes, cursor);
-      before = cursor;
-      int32_t d = decode(distance_table, distance_model, bits, &cursor);
-      ++distance_model.frequency_table[d];
-      int32_t match_distance = (d << distance_bits) + static_cast<int32_t>((bits >> (cursor - before)) & 15) + 1;
-      cursor += distance_bits;
+      in.refill();
+      int32_t d = decode(distance_table, distance_model, &in);
+      ++distance_counts[d];
+      int32_t match_distance = (d << distance_bits) + static_cast<int32_t>(in.bits & 15) + 1;
+      in.drop(distance_bits);
       // Before the entry's first byte lies nothing a sound archive refers to.
       if (match_distance > done) {
-        settle_input(block_start, cursor);
+        symbol_count = count;
+        produced = output_position = done;
+        settle_input(block_start, static_cast<uint32_t>(in.ahead - bytes) * 8 - in.count);
         report_damaged_archive();
       }
-      window_copy(match_distance, match_length);
+      if (window_end - out >= match_length + copy_overrun) {
+        copy_match(out, match_distance, match_length);
+        out += match_length;
+      } else {
+        output_position = done;
+        window_copy(match_distance, match_length);
+        out = window_buffer + (output_position - window_base);
+      }
       done += match_length;
     }
     ++count;
-  } while (count < stop_count && done < expanded_size && cancel_requested == 0 &&
-           static_cast<int32_t>(cursor >> 3) <= last_start);
+    if (count >= stop_count || done >= expanded_size || cancel_requested != 0 || in.ahead > ahead_limit) break;
+  }
 
   symbol_count = count;
-  produced = done;
-  settle_input(block_start, cursor);
+  produced = output_position = done;
+  settle_input(block_start, static_cast<uint32_t>(in.ahead - bytes) * 8 - in.count);
   return true;
 }
