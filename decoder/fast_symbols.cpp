@@ -14,17 +14,18 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bits are taken from li
 
 namespace {
 
-// After a refill the bit buffer holds at least 56 bits: enough for the
+// After a refill the bit window holds at least 56 bits: enough for the
 // longest main code and the 12 extra bits, and after the next refill for the
 // longest distance code and its 4.
 constexpr uint32_t refilled_bits = 56;
 static_assert(longest_code + long_match_bits <= refilled_bits, "a main code and its extra bits fit one refill");
-// One symbol uses at most 44 + 12 + 44 + 4 bits, in the 13 bytes from the
-// one that holds its first bit; its two refills read 8 bytes each, the
-// second from up to 7 bytes after the first: 15 bytes from where the first
-// refill starts.
+// One symbol uses at most 44 + 12 + 44 + 4 bits, so its last bit lies at
+// most 13 bytes after the byte of its first bit. A refill starts at the byte
+// `count` bits after the cursor (count at most 63), while the cursor moves at
+// most those 104 bits within the symbol: no byte loaded lies more than
+// (104 + 63) / 8 + 7 = 27 bytes after the byte of the symbol's first bit.
 constexpr int32_t symbol_bytes = 13;
-constexpr int32_t refill_reach = 15;
+constexpr int32_t refill_reach = 27;
 // Wide copies of a match write up to this many bytes past its end.
 constexpr int32_t copy_overrun = 16;
 
@@ -55,9 +56,10 @@ struct bit_window {
   }
 };
 
-// The symbol at the front of the window, which it then drops.
-inline int32_t decode(const code_table& table, const list_model& model, bit_window* in) {
-  uint32_t entry = table.entry[in->bits & (table_size - 1)];
+// The symbol whose table entry `entry` is (looked up with the window's
+// first bits), which the window then drops. A code longer than the table
+// goes on through the tree from the node the entry names.
+inline int32_t finish_decode(uint32_t entry, const list_model& model, bit_window* in) {
   uint32_t length = entry >> entry_length_shift;
   if (length != 0) {
     in->drop(length);
@@ -71,6 +73,10 @@ inline int32_t decode(const code_table& table, const list_model& model, bit_wind
   } while (node >= code_symbols);
   in->drop(length);
   return node;
+}
+
+inline uint32_t table_entry(const code_table& table, const bit_window& in) {
+  return table.entry[in.bits & (table_size - 1)];
 }
 
 // Appends a match that ends at least copy_overrun bytes before the end of
@@ -108,13 +114,12 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
   // before `offset`.
   uint32_t cursor = bit_count ? static_cast<uint32_t>(offset - 1) * 8 + bit_count : static_cast<uint32_t>(offset) * 8;
   const uint8_t* bytes = stream.block_buffer;
-  // The refill pointer may stand at most at `last_ahead` before a symbol:
-  // the symbol's bits start at most there, so all of them lie before the
-  // block's last data byte, and every byte loaded lies in the buffer.
-  int32_t last_ahead = stream.block_length - 1 - symbol_bytes;
-  if (last_ahead > block_read_size - refill_reach) last_ahead = block_read_size - refill_reach;
-  if (static_cast<int32_t>(cursor >> 3) + 7 > last_ahead) return false;
-  const uint8_t* ahead_limit = bytes + last_ahead;
+  // A symbol may start at most in byte `last_start`: then all its bits lie
+  // before the block's last data byte, and every byte loaded in the buffer.
+  int32_t last_start = stream.block_length - 1 - 1 - symbol_bytes;
+  if (last_start > block_read_size - 1 - refill_reach) last_start = block_read_size - 1 - refill_reach;
+  if (static_cast<int32_t>(cursor >> 3) > last_start) return false;
+  uint32_t cursor_limit = static_cast<uint32_t>(last_start) * 8 + 7;
 
   bit_window in = {0, 0, bytes + (cursor >> 3)};
   in.refill();
@@ -127,9 +132,13 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
   int32_t done = produced;
   uint8_t* out = window_buffer + (output_position - window_base);
   uint8_t* const window_end = window_buffer + window_size;
+  // At the top of the loop the window holds at least 10 valid bits, so the
+  // main table is read before the refill, which then runs alongside: a
+  // literal leaves at least 56 - 44, a match ends with a refill.
   for (;;) {
+    uint32_t entry = table_entry(main_table, in);
     in.refill();
-    int32_t s = decode(main_table, main_model, &in);
+    int32_t s = finish_decode(entry, main_model, &in);
     ++main_counts[s];
     if (s < first_length_symbol) {
       if (out == window_end) {
@@ -146,10 +155,11 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
         in.drop(long_match_bits);
       }
       in.refill();
-      int32_t d = decode(distance_table, distance_model, &in);
+      int32_t d = finish_decode(table_entry(distance_table, in), distance_model, &in);
       ++distance_counts[d];
       int32_t match_distance = (d << distance_bits) + static_cast<int32_t>(in.bits & 15) + 1;
       in.drop(distance_bits);
+      in.refill();
       // Before the entry's first byte lies nothing a sound archive refers to.
       if (match_distance > done) {
         symbol_count = count;
@@ -168,7 +178,8 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
       done += match_length;
     }
     ++count;
-    if (count >= stop_count || done >= expanded_size || cancel_requested != 0 || in.ahead > ahead_limit) break;
+    uint32_t cursor_now = static_cast<uint32_t>(in.ahead - bytes) * 8 - in.count;
+    if (count >= stop_count || done >= expanded_size || cancel_requested != 0 || cursor_now > cursor_limit) break;
   }
 
   symbol_count = count;
