@@ -1,5 +1,7 @@
 #include "decoder/code_table.h"
 
+#include <string.h>
+
 void trace_code_paths(const code_node node_table[code_nodes], code_paths* paths) {
   paths->bits[root_node] = 0;
   paths->length[root_node] = 0;
@@ -36,7 +38,7 @@ void fill_code_table(const joined_pair joined_children[code_symbols - 1], code_t
   *next++ = root_node;
   for (uint32_t depth = 1; depth <= table_bits; ++depth) {
     uint32_t half = 1u << (depth - 1);
-    for (uint32_t i = 0; i < half && depth > 1; ++i) entry[half + i] = entry[i];
+    if (depth > 1) memcpy(entry + half, entry, half * sizeof *entry);
     uint32_t leaf_length = depth << entry_length_shift;
     const uint32_t* depth_end = next;
     for (; queue < depth_end; ++queue) {
