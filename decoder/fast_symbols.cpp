@@ -84,7 +84,8 @@ inline uint32_t table_entry(const code_table& table, const bit_window& in) {
 inline void copy_match(uint8_t* out, int32_t distance, int32_t length) {
   const uint8_t* from = out - distance;
   if (distance >= 16) {
-    for (int32_t k = 0; k < length; k += 16) memcpy(out + k, from + k, 16);
+    memcpy(out, from, 16);
+    for (int32_t k = 16; k < length; k += 16) memcpy(out + k, from + k, 16);
   } else if (distance >= 8) {
     for (int32_t k = 0; k < length; k += 8) memcpy(out + k, from + k, 8);
   } else if (distance == 1) {
@@ -119,7 +120,9 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
   int32_t last_start = stream.block_length - 1 - 1 - symbol_bytes;
   if (last_start > block_read_size - 1 - refill_reach) last_start = block_read_size - 1 - refill_reach;
   if (static_cast<int32_t>(cursor >> 3) > last_start) return false;
-  uint32_t cursor_limit = static_cast<uint32_t>(last_start) * 8 + 7;
+  // The cursor lies at most `count` bits before the refill pointer, so a
+  // refill pointer up to here keeps the next symbol's start within bounds.
+  const uint8_t* const ahead_limit = bytes + last_start;
 
   bit_window in = {0, 0, bytes + (cursor >> 3)};
   in.refill();
@@ -178,8 +181,7 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
       done += match_length;
     }
     ++count;
-    uint32_t cursor_now = static_cast<uint32_t>(in.ahead - bytes) * 8 - in.count;
-    if (count >= stop_count || done >= expanded_size || cancel_requested != 0 || cursor_now > cursor_limit) break;
+    if (count >= stop_count || done >= expanded_size || cancel_requested != 0 || in.ahead > ahead_limit) break;
   }
 
   symbol_count = count;
