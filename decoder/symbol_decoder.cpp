@@ -1,6 +1,8 @@
 // The entry's state machine: reset, rebuild points with the message pump, and
 // symbol after symbol, through the lookup tables where the input allows and
 // bit by bit through the tree where it does not (at block ends).
+#include <string.h>
+
 #include "app/failure_exits.h"
 #include "archive/archive.h"
 #include "decoder/decoder.h"
@@ -34,12 +36,31 @@ namespace {
 // same tree: the rebuild is skipped.
 int32_t built_total[2];
 
+// The tree of the first rebuild of every entry (all counts 1, the identity
+// order), the same for both models: made once, then copied.
+list_model first_model;
+code_table first_table;
+bool first_tree_made;
+
 void rebuild(list_model* model, code_table* table, int32_t* total_built_from) {
   int32_t total = 0;
   for (int32_t count : model->frequency_table) total += count;
   if (total == *total_built_from) return;
-  rebuild_list_model(model);
-  fill_code_table(model->joined_children, table);
+  if (total == code_symbols) {
+    if (!first_tree_made) {
+      reset_list_model(&first_model);
+      rebuild_list_model(&first_model);
+      fill_code_table(first_model.joined_children, &first_table);
+      first_tree_made = true;
+    }
+    // Counts 1 and the order of a fresh entry: a sort would leave the list
+    // as it is, and the tree is the first one.
+    memcpy(model->joined_children, first_model.joined_children, sizeof first_model.joined_children);
+    *table = first_table;
+  } else {
+    rebuild_list_model(model);
+    fill_code_table(model->joined_children, table);
+  }
   *total_built_from = total;
 }
 
