@@ -6,15 +6,15 @@
 
 namespace {
 
-// The list's weights by position, heaviest first, behind a sentinel heavier
-// than any weight: the joins read the list from its back (position 511)
-// towards its front and one place beyond.
-int32_t weights_behind_sentinel[1 + code_symbols];
-int32_t* const list_weight = weights_behind_sentinel + 1;
+// The list's weights by position, heaviest first, behind two sentinels
+// heavier than any weight: the joins read the list from its back (position
+// 511) towards its front and up to two places beyond.
+int32_t weights_behind_sentinels[2 + code_symbols];
+int32_t* const list_weight = weights_behind_sentinels + 2;
 
 // Weights of the joined nodes in order of making (they never decrease),
-// then a sentinel for the node not made yet.
-int32_t joined_weight[code_symbols];
+// then sentinels for the two nodes not made yet.
+int32_t joined_weight[code_symbols + 2];
 // Where each joined node went: its parent's child slot, 2 * parent + bit.
 int16_t taken_into[code_symbols - 1];
 // Runs of two or more joined nodes of equal weight: first node, one past last.
@@ -25,7 +25,7 @@ int16_t tie_runs[code_symbols / 2 + 1][2];
 // behind a lighter entry, and they move forward past the lighter entries
 // only, so ties keep the list's order.
 void sort_leaf_list(const int32_t frequency_table[code_symbols], int16_t leaf_list[code_symbols]) {
-  list_weight[-1] = INT32_MAX;
+  list_weight[-1] = list_weight[-2] = INT32_MAX;
   for (int32_t p = 0; p < code_symbols; ++p) list_weight[p] = frequency_table[leaf_list[p]];
   for (int32_t p = 1; p < code_symbols; ++p) {
     int32_t weight = list_weight[p];
@@ -62,24 +62,36 @@ void join_leaf_list(const int16_t leaf_list[code_symbols], joined_pair children[
   int32_t run_start = 0;
   int32_t last_weight = -1;
   int32_t runs = 0;
-  for (int32_t made = 0; made < code_symbols - 1; ++made) {
-    int32_t sum = 0;
-    for (int32_t bit = 1; bit >= 0; --bit) {
-      int32_t slot = 2 * made + bit;
-      if (joined_head <= leaf_weight) {
-        sum += joined_head;
-        child[slot] = static_cast<int16_t>(code_symbols + joined);
-        taken_into[joined] = static_cast<int16_t>(slot);
-        joined_head = joined_weight[++joined];
-      } else {
-        sum += leaf_weight;
-        child[slot] = leaf_list[leaf];
-        leaf_weight = list_weight[--leaf];
-      }
+  // The weights of the entries after the two heads are at hand before a
+  // take, so that the next comparison waits for no load.
+  int32_t leaf_next = list_weight[leaf - 1];
+  int32_t joined_next = INT32_MAX;
+  // Takes the last entry of the list into child slot `slot`; its weight.
+  auto take = [&](int32_t slot) -> int32_t {
+    if (joined_head <= leaf_weight) {
+      int32_t weight = joined_head;
+      child[slot] = static_cast<int16_t>(code_symbols + joined);
+      taken_into[joined] = static_cast<int16_t>(slot);
+      joined_head = joined_next;
+      joined_next = joined_weight[joined + 2];
+      ++joined;
+      return weight;
     }
+    int32_t weight = leaf_weight;
+    child[slot] = leaf_list[leaf];
+    leaf_weight = leaf_next;
+    leaf_next = list_weight[leaf - 2];
+    --leaf;
+    return weight;
+  };
+  for (int32_t made = 0; made < code_symbols - 1; ++made) {
+    int32_t sum = take(2 * made + 1);
+    sum += take(2 * made);
     joined_weight[made] = sum;
     joined_weight[made + 1] = INT32_MAX;
+    joined_weight[made + 2] = INT32_MAX;
     if (joined == made) joined_head = sum;
+    if (joined + 1 == made) joined_next = sum;
     // A heavier node ends the run before it; runs of one need nothing.
     int32_t heavier = sum != last_weight;
     tie_runs[runs][0] = static_cast<int16_t>(run_start);
