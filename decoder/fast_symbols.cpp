@@ -156,9 +156,13 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
       if (s == long_match_symbol) {
         match_length += static_cast<int32_t>(in.bits & ((1u << long_match_bits) - 1));
         in.drop(long_match_bits);
+        in.refill();
       }
+      // At least 10 bits are left here too (56 - 44, or a fresh refill), so
+      // the distance table is read before the refill as well.
+      entry = table_entry(distance_table, in);
       in.refill();
-      int32_t d = finish_decode(table_entry(distance_table, in), distance_model, &in);
+      int32_t d = finish_decode(entry, distance_model, &in);
       ++distance_counts[d];
       int32_t match_distance = (d << distance_bits) + static_cast<int32_t>(in.bits & 15) + 1;
       in.drop(distance_bits);
