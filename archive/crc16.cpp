@@ -12,10 +12,9 @@ void crc16_update(uint8_t byte) {
   archive_stream.crc_register = crc;
 }
 
-// crc_slices[k][v]: the remainder of v * x^(16 + 8k) modulo the polynomial,
-// that is the register contribution of byte v when 7 - k bytes follow it in
-// a run of eight. Slice 0 is the classic byte table. Built once, on first
-// use: 4 KB of data instead of code.
+// crc_slices[k][v]: the remainder of v * x^(16 + 8k) modulo the polynomial.
+// Slice 0 is the classic byte table. Built once, on first use: 4 KB of data
+// instead of code.
 static uint16_t crc_slices[8][256];
 
 static void build_crc_slices() {
@@ -32,32 +31,18 @@ static void build_crc_slices() {
   }
 }
 
-// One byte into the unaugmented register of crc16_update:
-// (r << 8 | b) mod P = ((r & 0xFF) << 8 | b) ^ table[r >> 8].
-static inline uint32_t unaugmented_step(uint32_t crc, uint8_t byte) {
-  return (((crc & 0xFFu) << 8) | byte) ^ crc_slices[0][crc >> 8];
-}
-
-// The register of crc16_update after a run of bytes. With r the register
-// before, M all bytes but the last two and L those two (high byte first):
-// (r x^8n + M x^16 + L) mod P = ((r x^16 mod P) x^8m + M x^16) mod P + L,
-// the usual augmented CRC of M, started from r x^16 mod P, then L XORed in.
-// The augmented form takes eight bytes per step through the slices.
+// The register of crc16_update is the remainder of everything fed so far.
+// Eight more bytes b0..b7 make it (r x^64 + b0 x^56 + ... + b6 x^8 + b7) mod P:
+// the high and low byte of r and b0..b5 each through its slice, b6 and b7
+// as they are (their terms are already below x^16). Left-over bytes take
+// the byte step (r << 8 | b) mod P = ((r & 0xFF) << 8 | b) ^ slice0[r >> 8].
 uint32_t crc16_run(uint32_t crc, const uint8_t* bytes, int32_t count) {
   if (crc_slices[0][1] == 0) build_crc_slices();
-  if (count < 2) {
-    for (int32_t i = 0; i < count; ++i) crc = unaugmented_step(crc, bytes[i]);
-    return crc;
+  for (; count >= 8; count -= 8, bytes += 8) {
+    crc = crc_slices[7][crc >> 8] ^ crc_slices[6][crc & 0xFFu] ^ crc_slices[5][bytes[0]] ^ crc_slices[4][bytes[1]] ^
+          crc_slices[3][bytes[2]] ^ crc_slices[2][bytes[3]] ^ crc_slices[1][bytes[4]] ^ crc_slices[0][bytes[5]] ^
+          (static_cast<uint32_t>(bytes[6]) << 8 | bytes[7]);
   }
-  crc = unaugmented_step(unaugmented_step(crc, 0), 0);  // r x^16 mod P
-  int32_t body = count - 2;
-  const uint8_t* p = bytes;
-  const uint8_t* eights_end = bytes + (body & ~7);
-  for (; p < eights_end; p += 8) {
-    crc = crc_slices[7][(crc >> 8) ^ p[0]] ^ crc_slices[6][(crc & 0xFFu) ^ p[1]] ^ crc_slices[5][p[2]] ^
-          crc_slices[4][p[3]] ^ crc_slices[3][p[4]] ^ crc_slices[2][p[5]] ^ crc_slices[1][p[6]] ^
-          crc_slices[0][p[7]];
-  }
-  for (; p < bytes + body; ++p) crc = ((crc << 8) & 0xFFFFu) ^ crc_slices[0][(crc >> 8) ^ *p];
-  return crc ^ (static_cast<uint32_t>(p[0]) << 8 | p[1]);
+  for (; count > 0; --count, ++bytes) crc = (((crc & 0xFFu) << 8) | *bytes) ^ crc_slices[0][crc >> 8];
+  return crc;
 }
