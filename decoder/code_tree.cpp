@@ -49,9 +49,9 @@ void sort_leaf_list(const int32_t frequency_table[code_symbols], int16_t leaf_li
 // taken lightest first, like a queue, except that among equal weights the
 // newest stands furthest back and is taken first. The queue takes them oldest
 // first; the children are put right afterwards: a run of equal weights is
-// complete before its first node is taken (any node made later includes a
-// node of the run, or a heavier one), so the k-th taken of the run is the
-// k-th from its end.
+// complete before its first node is taken (every node made from then on joins
+// a node of the run or a heavier one with another node, so it is heavier),
+// so the k-th taken of the run is the k-th from its end.
 void join_leaf_list(const int16_t leaf_list[code_symbols], joined_pair children[code_symbols - 1]) {
   int16_t* child = &children[0][0];  // child slot 2k + bit of joined node k
   int32_t leaf = code_symbols - 1;   // the lightest leaf not taken
