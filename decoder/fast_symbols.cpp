@@ -36,25 +36,25 @@ inline uint64_t load_word(const uint8_t* bytes) {
 }
 
 // The bits of the stream from the cursor on, in the order they are read, the
-// first in bit 0. `ahead` is the stream position of bit 0 of the next byte
-// to load, `count` how many bits from the buffer's bit 0 are valid; the bits
-// above them are either zero or the stream's own, so the next load may OR
-// the same bits in again.
+// first in bit 0: `count` of them are valid, and `ahead` points at the byte
+// whose first bit follows them. The bits above `count` are either zero or
+// the stream's own, so a refill may OR the same bits in again.
 struct bit_window {
   uint64_t bits;
   uint32_t count;
   const uint8_t* ahead;
-
-  void refill() {
-    bits |= load_word(ahead) << count;
-    ahead += (63 - count) >> 3;
-    count |= refilled_bits;
-  }
-  void drop(uint32_t n) {
-    bits >>= n;
-    count -= n;
-  }
 };
+
+inline void refill(bit_window* in) {
+  in->bits |= load_word(in->ahead) << in->count;
+  in->ahead += (63 - in->count) >> 3;
+  in->count |= refilled_bits;
+}
+
+inline void drop(bit_window* in, uint32_t n) {
+  in->bits >>= n;
+  in->count -= n;
+}
 
 // The symbol whose table entry `entry` is (looked up with the window's
 // first bits), which the window then drops. A code longer than the table
@@ -62,7 +62,7 @@ struct bit_window {
 inline int32_t finish_decode(uint32_t entry, const list_model& model, bit_window* in) {
   uint32_t length = entry >> entry_length_shift;
   if (length != 0) {
-    in->drop(length);
+    drop(in, length);
     return static_cast<int32_t>(entry & (code_symbols - 1));
   }
   int32_t node = static_cast<int32_t>(entry & entry_value_mask);
@@ -71,7 +71,7 @@ inline int32_t finish_decode(uint32_t entry, const list_model& model, bit_window
     node = model.joined_children[node - code_symbols][(in->bits >> length) & 1];
     ++length;
   } while (node >= code_symbols);
-  in->drop(length);
+  drop(in, length);
   return node;
 }
 
@@ -125,8 +125,8 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
   const uint8_t* const ahead_limit = bytes + last_start;
 
   bit_window in = {0, 0, bytes + (cursor >> 3)};
-  in.refill();
-  in.drop(cursor & 7);
+  refill(&in);
+  drop(&in, cursor & 7);
 
   int32_t* main_counts = main_model.frequency_table;
   int32_t* distance_counts = distance_model.frequency_table;
@@ -140,7 +140,7 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
   // literal leaves at least 56 - 44, a match ends with a refill.
   for (;;) {
     uint32_t entry = table_entry(main_table, in);
-    in.refill();
+    refill(&in);
     int32_t s = finish_decode(entry, main_model, &in);
     ++main_counts[s];
     if (s < first_length_symbol) {
@@ -155,18 +155,18 @@ bool decode_fast_symbols(int32_t expanded_size, int32_t stop_count) {
       int32_t match_length = s - length_bias;
       if (s == long_match_symbol) {
         match_length += static_cast<int32_t>(in.bits & ((1u << long_match_bits) - 1));
-        in.drop(long_match_bits);
-        in.refill();
+        drop(&in, long_match_bits);
+        refill(&in);
       }
       // At least 10 bits are left here too (56 - 44, or a fresh refill), so
       // the distance table is read before the refill as well.
       entry = table_entry(distance_table, in);
-      in.refill();
+      refill(&in);
       int32_t d = finish_decode(entry, distance_model, &in);
       ++distance_counts[d];
       int32_t match_distance = (d << distance_bits) + static_cast<int32_t>(in.bits & 15) + 1;
-      in.drop(distance_bits);
-      in.refill();
+      drop(&in, distance_bits);
+      refill(&in);
       // Before the entry's first byte lies nothing a sound archive refers to.
       if (match_distance > done) {
         symbol_count = count;
