@@ -20,23 +20,38 @@ int16_t taken_into[code_symbols - 1];
 // Runs of two or more joined nodes of equal weight: first node, one past last.
 int16_t tie_runs[code_symbols / 2 + 1][2];
 
+// Positions of the entries that the sort moves forward.
+int16_t mover_at[code_symbols];
+
 // A stable sort by descending weight of a list that the previous rebuild left
 // sorted by the counts of then: only symbols whose counts grew can stand
 // behind a lighter entry, and they move forward past the lighter entries
-// only, so ties keep the list's order.
+// only, so ties keep the list's order. An insertion sort in which an entry
+// moves exactly when it is heavier than the lightest one before it: those
+// entries are found first, without a branch, and only they are moved.
 void sort_leaf_list(const int32_t frequency_table[code_symbols], int16_t leaf_list[code_symbols]) {
   list_weight[-1] = list_weight[-2] = INT32_MAX;
-  for (int32_t p = 0; p < code_symbols; ++p) list_weight[p] = frequency_table[leaf_list[p]];
-  for (int32_t p = 1; p < code_symbols; ++p) {
+  int32_t movers = 0;
+  int32_t lowest = INT32_MAX;
+  for (int32_t p = 0; p < code_symbols; ++p) {
+    int32_t weight = frequency_table[leaf_list[p]];
+    list_weight[p] = weight;
+    mover_at[movers] = static_cast<int16_t>(p);
+    movers += weight > lowest;
+    lowest = weight < lowest ? weight : lowest;
+  }
+  // Moving an entry shifts only entries before it: the later ones still
+  // stand where they were found.
+  for (int32_t m = 0; m < movers; ++m) {
+    int32_t p = mover_at[m];
     int32_t weight = list_weight[p];
-    if (weight <= list_weight[p - 1]) continue;
     int16_t symbol = leaf_list[p];
     int32_t q = p;
     do {
       list_weight[q] = list_weight[q - 1];
       leaf_list[q] = leaf_list[q - 1];
       --q;
-    } while (list_weight[q - 1] < weight);  // the sentinel stops it at 0
+    } while (list_weight[q - 1] < weight);  // stops at the first entry at least as heavy
     list_weight[q] = weight;
     leaf_list[q] = symbol;
   }
