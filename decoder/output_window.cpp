@@ -27,26 +27,10 @@ void window_shift() {
 }
 
 void window_copy(int32_t distance, int32_t length) {
-  int32_t held = output_position - window_base;
-  int32_t room = window_size - held;
-  if (length > room) {
-    // The copy crosses a shift: byte by byte, each read against the
-    // window_base of its moment.
-    for (int32_t k = 0; k < length; ++k) window_put(window_byte(output_position - distance));
-    return;
-  }
-  uint8_t* out = window_buffer + held;
-  const uint8_t* from = out - distance;
-  output_position += length;
-  if (distance >= 8 && length + 8 <= room) {
-    // Eight bytes at a time never read a byte of the same step. The last
-    // step may write past the copy into free room of the buffer.
-    for (int32_t k = 0; k < length; k += 8) memcpy(out + k, from + k, 8);
-  } else if (distance == 1) {
-    memset(out, *from, static_cast<size_t>(length));
-  } else {
-    for (int32_t k = 0; k < length; ++k) out[k] = from[k];
-  }
+  // Byte by byte, each read against the window_base of its moment, since a
+  // copy may cross a shift. The hot loop copies its matches wide itself and
+  // leaves only those at the end of a block or of the window to this.
+  for (int32_t k = 0; k < length; ++k) window_put(window_byte(output_position - distance));
 }
 
 void window_flush() {
